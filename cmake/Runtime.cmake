@@ -1,0 +1,65 @@
+# How the C and C++ runtimes reach each binary.
+#
+# x86_64: linked statically; every binary stands alone.
+#
+# i686: exceptions must cross between the plug-in and the engine module (a
+# stream error thrown in the plug-in is caught in the engine). With libgcc
+# linked statically into two modules each has its own DWARF unwinder and such
+# an exception terminates the process, so i686 binaries share the GCC runtime
+# DLLs. A host loads the plug-in with plain LoadLibrary, which looks for
+# dependencies beside the DLL only through a private assembly: every i686
+# binary embeds a manifest naming the assembly Velmorant.Runtime, whose folder
+# (the runtime DLLs and their manifest) is shipped beside the binaries.
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(VELMORANT_SHARED_RUNTIME OFF)
+else()
+    set(VELMORANT_SHARED_RUNTIME ON)
+endif()
+
+set(VELMORANT_RUNTIME_ASSEMBLY Velmorant.Runtime)
+set(VELMORANT_OUTPUT_DIR ${CMAKE_BINARY_DIR}/bin)
+
+if(VELMORANT_SHARED_RUNTIME)
+    set(VELMORANT_RUNTIME_DLLS)
+    foreach(dll libgcc_s_dw2-1.dll libstdc++-6.dll)
+        execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
+                        OUTPUT_VARIABLE path OUTPUT_STRIP_TRAILING_WHITESPACE)
+        if(NOT EXISTS "${path}")
+            message(FATAL_ERROR "runtime DLL ${dll} not found (${path})")
+        endif()
+        list(APPEND VELMORANT_RUNTIME_DLLS ${path})
+    endforeach()
+
+    set(assembly_dir ${VELMORANT_OUTPUT_DIR}/${VELMORANT_RUNTIME_ASSEMBLY})
+    file(MAKE_DIRECTORY ${assembly_dir})
+    file(COPY ${VELMORANT_RUNTIME_DLLS} DESTINATION ${assembly_dir})
+    configure_file(${CMAKE_CURRENT_LIST_DIR}/runtime/assembly.manifest.in
+                   ${assembly_dir}/${VELMORANT_RUNTIME_ASSEMBLY}.manifest @ONLY)
+    configure_file(${CMAKE_CURRENT_LIST_DIR}/runtime/dependency.manifest.in
+                   ${CMAKE_BINARY_DIR}/runtime/dependency.manifest @ONLY)
+    # Resource 1 is read for a process, resource 2 for a DLL; type 24 is RT_MANIFEST.
+    file(WRITE ${CMAKE_BINARY_DIR}/runtime/process-manifest.rc
+         "1 24 \"${CMAKE_BINARY_DIR}/runtime/dependency.manifest\"\n")
+    file(WRITE ${CMAKE_BINARY_DIR}/runtime/library-manifest.rc
+         "2 24 \"${CMAKE_BINARY_DIR}/runtime/dependency.manifest\"\n")
+endif()
+
+# Gives a binary its runtime arrangement and puts it in bin/.
+function(velmorant_runtime target)
+    set_target_properties(${target} PROPERTIES
+        RUNTIME_OUTPUT_DIRECTORY ${VELMORANT_OUTPUT_DIR}
+        LIBRARY_OUTPUT_DIRECTORY ${VELMORANT_OUTPUT_DIR}
+        PREFIX "")
+    get_target_property(type ${target} TYPE)
+    if(VELMORANT_SHARED_RUNTIME)
+        target_link_options(${target} PRIVATE -shared-libgcc)
+        if(type STREQUAL "SHARED_LIBRARY" OR type STREQUAL "MODULE_LIBRARY")
+            target_sources(${target} PRIVATE ${CMAKE_BINARY_DIR}/runtime/library-manifest.rc)
+        else()
+            target_sources(${target} PRIVATE ${CMAKE_BINARY_DIR}/runtime/process-manifest.rc)
+        endif()
+    else()
+        target_link_options(${target} PRIVATE -static-libgcc -static-libstdc++ -static)
+    endif()
+endfunction()
