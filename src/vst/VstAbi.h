@@ -366,6 +366,21 @@ struct VstSpeakerArrangement {
 };
 
 // ---------------------------------------------------------------------------
+// Records the framework only passes between host and plug-in without reading
+// them; their layouts belong to whoever fills them.
+
+struct VstParameterProperties;
+struct VstPatchChunkInfo;
+struct VstVariableIo;
+struct VstOfflineTask;
+struct VstAudioFile;
+struct VstFileSelect;
+struct VstWindow;
+struct MidiProgramName;
+struct MidiProgramCategory;
+struct MidiKeyName;
+
+// ---------------------------------------------------------------------------
 // Layout pins
 
 #define VST_ABI_OFFSET(record, field, i686, x86_64)                                  \
