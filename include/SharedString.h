@@ -23,6 +23,9 @@ struct StringData {
     const char* chars() const { return reinterpret_cast<const char*>(this + 1); }
 };
 
+// The block is polymorphic by design; GCC lays out its fields at fixed offsets.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winvalid-offsetof"
 #if defined(_WIN64)
 static_assert(sizeof(StringData) == 24, "StringData header is 24 bytes on x86_64");
 static_assert(offsetof(StringData, refCount) == 8, "StringData::refCount at 8");
@@ -34,6 +37,7 @@ static_assert(offsetof(StringData, refCount) == 4, "StringData::refCount at 4");
 static_assert(offsetof(StringData, length) == 8, "StringData::length at 8");
 static_assert(offsetof(StringData, capacity) == 12, "StringData::capacity at 12");
 #endif
+#pragma GCC diagnostic pop
 
 class SharedString {
 public:
@@ -71,7 +75,11 @@ public:
     static SharedString concat(const SharedString& a, char b);
     static SharedString concat(char a, const SharedString& b);
 
-    char getAt(int32_t index) const { return text[index]; }
+    // Out-of-block indices read as NUL rather than past the allocation.
+    char getAt(int32_t index) const
+    {
+        return index >= 0 && index <= data()->capacity ? text[index] : '\0';
+    }
     void setAt(int32_t index, char ch);
     char* getBuffer(int32_t minLength);
     void releaseBuffer(int32_t newLength = -1);
@@ -115,6 +123,14 @@ public:
     StringData* data() const { return reinterpret_cast<StringData*>(text) - 1; }
 
 private:
+    void adopt(StringData* block);  // releases the current block, takes over block's reference
+    void copyBeforeWrite();
+    void assignBytes(const char* bytes, int32_t count);
+    void appendBytes(const char* bytes, int32_t count);
+    int32_t insertBytes(int32_t index, const char* bytes, int32_t count);
+    void concatBytes(const char* a, int32_t countA, const char* b, int32_t countB);
+    bool overlaps(const char* pointer) const;
+
     char* text;  // characters of the block; never null
 };
 
