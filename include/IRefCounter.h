@@ -8,11 +8,13 @@ namespace Korvanta {
 
 class IRefCounter {
 public:
-    virtual int32_t addRef() = 0;   // the new count
-    virtual int32_t release() = 0;  // the new count; at 0 the object is gone
+    virtual int32_t addRef() = 0;   // 1: the new count
+    virtual int32_t release() = 0;  // 2: the new count; at 0 the object is gone
 
 protected:
     ~IRefCounter() = default;
 };
+
+static_assert(sizeof(IRefCounter) == sizeof(void*), "IRefCounter is one table pointer");
 
 }  // namespace Korvanta

@@ -41,4 +41,6 @@ protected:
     ~InputStream() = default;
 };
 
+static_assert(sizeof(InputStream) == sizeof(void*), "InputStream is one table pointer");
+
 }  // namespace Korvanta

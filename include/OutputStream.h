@@ -39,4 +39,6 @@ protected:
     ~OutputStream() = default;
 };
 
+static_assert(sizeof(OutputStream) == sizeof(void*), "OutputStream is one table pointer");
+
 }  // namespace Korvanta

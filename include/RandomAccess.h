@@ -18,4 +18,6 @@ protected:
     ~RandomAccess() = default;
 };
 
+static_assert(sizeof(RandomAccess) == sizeof(void*), "RandomAccess is one table pointer");
+
 }  // namespace Korvanta

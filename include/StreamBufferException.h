@@ -2,6 +2,7 @@
 // allocator gave no block, 2 a read asked for more bytes than remain.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "Exception.h"
@@ -17,8 +18,16 @@ public:
     StreamBufferException(StreamBuffer* buffer, int32_t code) : buffer(buffer), code(code) {}
     ~StreamBufferException() override {}
 
-    StreamBuffer* buffer;
-    int32_t code;
+    StreamBuffer* buffer;  // i686: 4, x86_64: 8
+    int32_t code;          // i686: 8, x86_64: 16
 };
+
+// An engine reads the code of a caught exception at these offsets. The class is
+// polymorphic, hence not standard-layout; GCC still computes offsetof exactly.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winvalid-offsetof"
+static_assert(offsetof(StreamBufferException, buffer) == sizeof(void*), "StreamBufferException::buffer follows the table pointer");
+static_assert(offsetof(StreamBufferException, code) == 2 * sizeof(void*), "StreamBufferException::code follows buffer");
+#pragma GCC diagnostic pop
 
 }  // namespace Korvanta

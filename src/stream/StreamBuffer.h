@@ -13,6 +13,8 @@ class StreamBuffer : public IStreamBuffer {
 public:
     // Growable: empty, with a MemAllocator of its own.
     StreamBuffer();
+    // Growable over the caller's allocator, on a reference of its own.
+    explicit StreamBuffer(Allocator* allocator);
     // Borrowed: views size bytes at block (0 when block is null); the memory stays the caller's.
     StreamBuffer(void* block, uint32_t size);
     StreamBuffer(const StreamBuffer&) = delete;
@@ -29,8 +31,9 @@ public:
     uint32_t truncate() override;
 
     virtual ~StreamBuffer();
-    // Gives the data exactly newSize bytes; throws code 0 without an allocator
-    // and code 1 when the allocator has no block of that size.
+    // Gives the data exactly newSize bytes, the added ones uninitialised;
+    // throws code 0 without an allocator and code 1 when the allocator has no
+    // block of that size.
     virtual uint8_t* resize(uint32_t newSize);
 
 private:
