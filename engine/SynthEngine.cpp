@@ -291,6 +291,7 @@ void SynthEngine::render(float** outputs, int32_t frames, bool adding)
     if ((transportEvents & EngineHostLink::Started) != 0) {
         lfoPhase = 0.0;  // the LFO starts in step with the song
         arpeggiator.restartPattern();
+        lastBoundary = INT64_MIN;
     }
     if ((transportEvents & EngineHostLink::Cycled) != 0) {
         arpeggiator.restartPattern();
@@ -319,9 +320,16 @@ void SynthEngine::render(float** outputs, int32_t frames, bool adding)
     }
     const double ticksPerSample = tempo / 60.0 * ticksPerQuarter / sampleRate;
     freeTick = startTick + frames * ticksPerSample;
-    int64_t nextBoundary = static_cast<int64_t>(std::ceil(startTick / arpeggioHalfStep));
+    // Host positions carry rounding noise: a boundary a hair before the block
+    // start still belongs to this block, but one already played is not repeated.
+    constexpr double tolerance = 1.0e-6;
+    int64_t nextBoundary = static_cast<int64_t>(std::ceil(startTick / arpeggioHalfStep - tolerance));
+    if (lastBoundary != INT64_MIN && nextBoundary <= lastBoundary && nextBoundary >= lastBoundary - 1) {
+        nextBoundary = lastBoundary + 1;
+    }
     auto boundaryFrame = [&](int64_t boundary) {
-        const double frame = std::ceil((static_cast<double>(boundary) * arpeggioHalfStep - startTick) / ticksPerSample);
+        const double frame =
+            std::ceil((static_cast<double>(boundary) * arpeggioHalfStep - startTick) / ticksPerSample - tolerance);
         return frame < 0.0 ? 0 : (frame > frames ? frames : static_cast<int32_t>(frame));
     };
 
@@ -335,7 +343,7 @@ void SynthEngine::render(float** outputs, int32_t frames, bool adding)
         if (midiOutMode == MidiOutArpeggio) {
             while (boundaryFrame(nextBoundary) <= position) {
                 arpeggioBoundary(nextBoundary, position);
-                ++nextBoundary;
+                lastBoundary = nextBoundary++;
             }
         }
         int32_t end = frames;

@@ -87,6 +87,7 @@ private:
 
     double freeTick = 0.0;        // musical clock while the host transport stands still
     int32_t arpeggioNote = -1;    // the arpeggio note sounding now, or -1
+    int64_t lastBoundary = INT64_MIN;  // the last arpeggio half step played
 };
 
 }  // namespace engine
