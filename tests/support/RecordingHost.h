@@ -46,8 +46,6 @@ public:
     {
         requests_.reserve(maxRequests);
         midiEvents_.reserve(maxMidiEvents);
-        for (auto& entry : answers_)
-            entry.reset();
         answers_[audioMasterVersion] = 2400;
         previous_ = current();
         current() = this;
