@@ -115,6 +115,10 @@ public:
     void sendMidi(const unsigned char* midi, int32_t deltaFrames) override;
 
 protected:
+    // Gives back an engine that failed during construction and tells the user;
+    // the instance is then engine-less and the entry discards it.
+    void abandonEngine();
+
     // Host-driven parameter writes in progress; engine reports during one are echoes.
     volatile long parameterChangeDepth;  // LONG for the interlocked operations
     EngineLoader loader;

@@ -1,0 +1,161 @@
+// Construction and destruction of the plug-in instance, the lifecycle calls
+// it passes on to the engine, and the traced dispatcher.
+#include "shell/Velmorant.h"
+
+#include <cstring>
+#include <new>
+
+#include "bridge/VelmorantEditor.h"
+#include "stream/StreamBuffer.h"
+#include "trace/TracedDispatch.h"
+
+namespace {
+
+const int32_t programCount = 512;
+const int32_t engineOutputHint = 2;
+
+}  // namespace
+
+Velmorant::Velmorant(HostCallback hostCallback)
+    : AudioEffectX(hostCallback, programCount, 0),
+      parameterChangeDepth(0),
+      loader{},
+      engine(nullptr),
+      chunkBuffer(nullptr),
+      currentTime{},
+      previousTime{},
+      timeInfoFetched(false),
+      transportRunning(false),
+      processLevelReported(false),
+      transportBroadcaster(),
+      lastTracedOpcode(-1),
+      repeatCount(0)
+{
+    std::memset(&currentTime, 0, sizeof currentTime);
+    std::memset(&previousTime, 0, sizeof previousTime);
+    if (hostCallback == nullptr)
+        return;
+
+    loader.name = nullptr;
+    loader.createFlag = 0;
+    loader.createValue = 128;
+    loader.load();
+    engine = loader.engine;
+
+    // From here on the engine is foreign code: should it throw, the instance
+    // gives the engine back and stays engine-less, so the entry answers null
+    // instead of letting the exception reach the host. The engine is given
+    // back only after the handler: the exception object may belong to the
+    // engine module, which must still be loaded when it is destroyed.
+    bool engineFailed = false;
+    try {
+        if (engine != nullptr) {
+            effect.numInputs = 0;
+            effect.numOutputs = engine->getOutputCount(engineOutputHint);
+            effect.numParams = engine->getParameterCount();
+            canProcessReplacing(true);
+            hasVu(false);
+            hasClip(false);
+            programsAreChunks(true);
+            isSynth(true);
+            effect.uniqueID = engine->getUniqueId();
+            setEditor(new (std::nothrow) VelmorantEditor(this, engine));
+            engine->callback = &Velmorant::engineCallback;
+            engine->context = this;
+        }
+        if (engine != nullptr)
+            engine->suspend();
+        if (loader.hostLink != nullptr)
+            loader.hostLink->attachHost(this);
+    } catch (...) {
+        engineFailed = true;
+    }
+    if (engineFailed)
+        abandonEngine();
+}
+
+Velmorant::~Velmorant()
+{
+    // The destructor runs inside the host's "effClose": nothing the engine
+    // throws may end the host, and the module is freed even then.
+    if (loader.hostLink != nullptr) {
+        try {
+            loader.hostLink->detachHost();
+        } catch (...) {
+        }
+    }
+    if (chunkBuffer != nullptr) {
+        chunkBuffer->release();
+        chunkBuffer = nullptr;
+    }
+    if (engine != nullptr) {
+        engine->callback = nullptr;
+        engine->context = nullptr;
+    }
+    try {
+        loader.unload();
+    } catch (...) {
+        loader.unload();  // the engine field is already cleared: frees the module
+    }
+    // transportBroadcaster and the framework base (with the editor) follow
+    // in the order of destruction.
+}
+
+void Velmorant::abandonEngine()
+{
+    // The link may be half attached; it is dropped without another call.
+    loader.hostLink = nullptr;
+    if (AEffEditor* const editorOfEngine = getEditor()) {
+        setEditor(nullptr);
+        delete editorOfEngine;
+    }
+    if (engine != nullptr) {
+        engine->callback = nullptr;
+        engine->context = nullptr;
+    }
+    loader.unload();
+    engine = nullptr;
+    EngineLoader::showLoadError("Cannot instantiate %s:\ninitialization faied!", "Zandoruvel2");
+}
+
+intptr_t Velmorant::dispatcher(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)
+{
+    traceDispatcherCall(lastTracedOpcode, repeatCount, opcode, index, value, ptr, opt);
+    // Failures reach the host as return values only: an exception out of an
+    // operation (the engine's included) answers 0.
+    try {
+        return AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
+    } catch (...) {
+        return 0;
+    }
+}
+
+void Velmorant::suspend()
+{
+    if (engine != nullptr)
+        engine->suspend();
+}
+
+void Velmorant::resume()
+{
+    processLevelReported = false;
+    if (engine != nullptr) {
+        engine->resume();
+        needIdle();
+        wantEvents(1);
+    }
+}
+
+void Velmorant::setSampleRate(float rate)
+{
+    AudioEffectX::setSampleRate(rate);
+    if (engine != nullptr)
+        engine->setSampleRate(rate);
+}
+
+void Velmorant::setBlockSize(int32_t size)
+{
+    AudioEffectX::setBlockSize(size);
+    if (engine != nullptr)
+        engine->setBlockSize(size);
+}
