@@ -16,13 +16,13 @@ const ParameterInfo parameterTable[ParameterCount] = {
     {"Reso", "%", 0.3f},
     {"Env Amt", "%", 0.45f},
     {"Attack", "ms", 0.2f},
-    {"Decay", "ms", 0.5f},
+    {"Decay", "ms", 0.65f},
     {"Sustain", "%", 0.6f},
-    {"Release", "ms", 0.5f},
+    {"Release", "ms", 0.7f},
     {"LFO Rate", "Hz", 0.6f},
     {"LFO Amt", "%", 0.15f},
     {"Velocity", "%", 0.7f},
-    {"Volume", "dB", 0.6667f},
+    {"Volume", "dB", 0.74f},
     {"MIDI Out", "", 0.0f},
 };
 

@@ -1,0 +1,180 @@
+#include "CommandLine.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+namespace host {
+
+namespace {
+
+bool toInteger(const std::string& text, long minimum, long maximum, int32_t& value)
+{
+    if (text.empty()) {
+        return false;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const long parsed = std::strtol(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || parsed < minimum || parsed > maximum) {
+        return false;
+    }
+    value = static_cast<int32_t>(parsed);
+    return true;
+}
+
+bool toNumber(const std::string& text, double minimum, double maximum, double& value)
+{
+    if (text.empty()) {
+        return false;
+    }
+    char* end = nullptr;
+    const double parsed = std::strtod(text.c_str(), &end);
+    if (*end != '\0' || !std::isfinite(parsed) || parsed < minimum || parsed > maximum) {
+        return false;
+    }
+    value = parsed;
+    return true;
+}
+
+}  // namespace
+
+const char* usageText()
+{
+    return "usage: velmorant-host PLUGIN.dll [options]\n"
+           "  --list                 show name, vendor, parameters and capabilities\n"
+           "  --midi FILE.mid        play a Standard MIDI File (format 0 or 1)\n"
+           "                         (without it: the built-in phrase)\n"
+           "  --out FILE.wav         render to a WAV file\n"
+           "  --format 16|24|float   sample format (default 24)\n"
+           "  --rate HZ              sample rate (default 44100)\n"
+           "  --block FRAMES         block size (default 512)\n"
+           "  --tempo BPM            play at this tempo instead of the file's\n"
+           "  --timesig N/D          use this time signature instead of the file's\n"
+           "  --tail SECONDS         render on after the last note (default 2)\n"
+           "  --realtime             answer the real-time process level (default: offline)\n"
+           "  --set INDEX|NAME=VALUE set a parameter (0..1); repeatable\n"
+           "  --load-state FILE      restore a state chunk before rendering\n"
+           "  --save-state FILE      save the state chunk (after --load-state and --set)\n"
+           "  --trace                print the plug-in's debug output lines\n"
+           "  --progress             always show progress (shown anyway past 30 s of audio)\n"
+           "  --quiet                print errors only\n";
+}
+
+bool parseCommandLine(const std::vector<std::string>& arguments, Options& options, std::string& error)
+{
+    options = Options();
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= arguments.size()) {
+                error = argument + " needs a value";
+                return false;
+            }
+            out = arguments[++i];
+            return true;
+        };
+        std::string text;
+        if (argument == "--help" || argument == "-h") {
+            options.help = true;
+        } else if (argument == "--list") {
+            options.list = true;
+        } else if (argument == "--trace") {
+            options.trace = true;
+        } else if (argument == "--quiet") {
+            options.quiet = true;
+        } else if (argument == "--progress") {
+            options.progress = true;
+        } else if (argument == "--realtime") {
+            options.processLevel = 2;
+        } else if (argument == "--midi") {
+            if (!value(options.midiPath)) {
+                return false;
+            }
+        } else if (argument == "--out") {
+            if (!value(options.outputPath)) {
+                return false;
+            }
+        } else if (argument == "--load-state") {
+            if (!value(options.loadStatePath)) {
+                return false;
+            }
+        } else if (argument == "--save-state") {
+            if (!value(options.saveStatePath)) {
+                return false;
+            }
+        } else if (argument == "--format") {
+            if (!value(text)) {
+                return false;
+            }
+            if (text == "16") {
+                options.format = SampleFormat::Pcm16;
+            } else if (text == "24") {
+                options.format = SampleFormat::Pcm24;
+            } else if (text == "float" || text == "32f" || text == "f32") {
+                options.format = SampleFormat::Float32;
+            } else {
+                error = "--format takes 16, 24 or float, not '" + text + "'";
+                return false;
+            }
+        } else if (argument == "--rate") {
+            if (!value(text) || !toInteger(text, 8000, 384000, options.sampleRate)) {
+                error = "--rate takes a sample rate from 8000 to 384000 Hz";
+                return false;
+            }
+        } else if (argument == "--block") {
+            if (!value(text) || !toInteger(text, 1, 65536, options.blockSize)) {
+                error = "--block takes a block size from 1 to 65536 frames";
+                return false;
+            }
+        } else if (argument == "--tempo") {
+            if (!value(text) || !toNumber(text, 1.0, 999.0, options.tempo)) {
+                error = "--tempo takes beats per minute from 1 to 999";
+                return false;
+            }
+        } else if (argument == "--tail") {
+            if (!value(text) || !toNumber(text, 0.0, 600.0, options.tailSeconds)) {
+                error = "--tail takes seconds from 0 to 600";
+                return false;
+            }
+        } else if (argument == "--timesig") {
+            if (!value(text)) {
+                return false;
+            }
+            const size_t slash = text.find('/');
+            int32_t denominator = 0;
+            if (slash == std::string::npos || !toInteger(text.substr(0, slash), 1, 64, options.numerator) ||
+                !toInteger(text.substr(slash + 1), 1, 64, denominator) || (denominator & (denominator - 1)) != 0) {
+                error = "--timesig takes N/D with D a power of two, for example 3/4 or 6/8";
+                return false;
+            }
+            options.denominator = denominator;
+        } else if (argument == "--set") {
+            if (!value(text)) {
+                return false;
+            }
+            const size_t equals = text.rfind('=');
+            double number = 0.0;
+            if (equals == std::string::npos || equals == 0 || !toNumber(text.substr(equals + 1), 0.0, 1.0, number)) {
+                error = "--set takes INDEX=VALUE or NAME=VALUE with a value from 0 to 1, not '" + text + "'";
+                return false;
+            }
+            options.parameters.push_back({text.substr(0, equals), static_cast<float>(number)});
+        } else if (!argument.empty() && argument[0] == '-') {
+            error = "unknown option " + argument;
+            return false;
+        } else if (options.pluginPath.empty()) {
+            options.pluginPath = argument;
+        } else {
+            error = "more than one plug-in given ('" + options.pluginPath + "' and '" + argument + "')";
+            return false;
+        }
+    }
+    if (options.pluginPath.empty() && !options.help) {
+        error = "no plug-in given";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace host

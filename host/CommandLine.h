@@ -1,0 +1,43 @@
+// The host's options, parsed from the command line with a message for
+// anything malformed.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "WavWriter.h"
+
+namespace host {
+
+struct ParameterSetting {
+    std::string target;  // an index, or a parameter name
+    float value;
+};
+
+struct Options {
+    std::string pluginPath;
+    bool list = false;
+    std::string midiPath;         // empty: the built-in phrase
+    std::string outputPath;       // empty: no render
+    SampleFormat format = SampleFormat::Pcm24;
+    int32_t sampleRate = 44100;
+    int32_t blockSize = 512;
+    double tempo = 0.0;           // 0: the sequence's own
+    int32_t numerator = 0;        // 0: the sequence's own
+    int32_t denominator = 0;
+    double tailSeconds = 2.0;
+    int32_t processLevel = 4;     // offline
+    std::vector<ParameterSetting> parameters;
+    std::string loadStatePath;
+    std::string saveStatePath;
+    bool trace = false;
+    bool quiet = false;
+    bool progress = false;        // forced on; otherwise shown for renders over 30 s
+    bool help = false;
+};
+
+bool parseCommandLine(const std::vector<std::string>& arguments, Options& options, std::string& error);
+const char* usageText();
+
+}  // namespace host
