@@ -199,19 +199,22 @@ namespace {
 
 struct ThreadWork {
     const SharedString* source;
+    HANDLE start;
     int mismatches;
 };
 
 DWORD WINAPI copyAndRelease(void* parameter)
 {
     ThreadWork* work = static_cast<ThreadWork*>(parameter);
-    for (int i = 0; i < 50000; ++i) {
+    WaitForSingleObject(work->start, INFINITE);
+    for (int i = 0; i < 300000; ++i) {
         SharedString copy(*work->source);
-        SharedString second;
-        second = copy;
-        if (i % 8 == 0) {
-            second.append('+');
-            if (std::strcmp(second, "shared text+") != 0 || std::strcmp(copy, "shared text") != 0)
+        SharedString second(copy);
+        SharedString third;
+        third = second;
+        if (i % 64 == 0) {
+            third.append('+');
+            if (std::strcmp(third, "shared text+") != 0 || std::strcmp(second, "shared text") != 0)
                 ++work->mismatches;
         }
     }
@@ -223,18 +226,63 @@ DWORD WINAPI copyAndRelease(void* parameter)
 TEST(StringBlock, CopiesMadeAndReleasedOnTwoThreadsKeepTheCountExact)
 {
     SharedString source("shared text");
-    ThreadWork work[2] = {{&source, 0}, {&source, 0}};
+    HANDLE start = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(nullptr, start);
+    ThreadWork work[2] = {{&source, start, 0}, {&source, start, 0}};
     HANDLE threads[2];
     for (int i = 0; i < 2; ++i) {
         threads[i] = CreateThread(nullptr, 0, copyAndRelease, &work[i], 0, nullptr);
         ASSERT_NE(nullptr, threads[i]);
     }
+    SetEvent(start);
     WaitForMultipleObjects(2, threads, TRUE, INFINITE);
     for (HANDLE thread : threads)
         CloseHandle(thread);
+    CloseHandle(start);
     EXPECT_EQ(0, work[0].mismatches + work[1].mismatches);
     EXPECT_EQ(1, refs(source));
     EXPECT_STREQ("shared text", source);
+}
+
+namespace {
+
+HMODULE loadBesideTests(const char* name)
+{
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    char* slash = std::strrchr(path, '\\');
+    if (length == 0 || slash == nullptr || (slash - path) + std::strlen(name) + 2 > sizeof path)
+        return nullptr;
+    std::strcpy(slash + 1, name);
+    return LoadLibraryA(path);
+}
+
+}  // namespace
+
+TEST(StringBlock, ABlockFromAnotherModuleIsFreedByThatModule)
+{
+    HMODULE probe = loadBesideTests("StringProbe.dll");
+    ASSERT_NE(nullptr, probe);
+    using AssignText = void (*)(SharedString*, const char*);
+    using LiveAllocations = int (*)();
+    auto assignText = reinterpret_cast<AssignText>(reinterpret_cast<void*>(GetProcAddress(probe, "probeAssignText")));
+    auto live = reinterpret_cast<LiveAllocations>(reinterpret_cast<void*>(GetProcAddress(probe, "probeLiveAllocations")));
+    ASSERT_NE(nullptr, assignText);
+    ASSERT_NE(nullptr, live);
+    int before = live();
+    {
+        SharedString text;
+        assignText(&text, "made in the probe");
+        EXPECT_STREQ("made in the probe", text);
+        EXPECT_EQ(before + 1, live());
+        SharedString copy(text);
+        copy.append('!');
+        text = copy;  // drops the last reference to the probe's block here
+        EXPECT_EQ(before, live());
+        assignText(&copy, "again");
+    }
+    EXPECT_EQ(before, live());
+    FreeLibrary(probe);
 }
 
 TEST(StringAddress, ValidityFollowsThePageProtection)

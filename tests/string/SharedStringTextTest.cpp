@@ -70,6 +70,12 @@ TEST(StringText, InsertAndDeleteReportLengthsAfterAndBefore)
     EXPECT_EQ(6, s.deleteChars(6, 1));
     EXPECT_STREQ("xyzabc", s);
     EXPECT_STREQ("ace", keeper);
+
+    // With room to spare the text moves inside the block it is read from.
+    s.getBuffer(32);
+    EXPECT_EQ(9, s.insert(1, s.c_str() + 3));
+    EXPECT_STREQ("xabcyzabc", s);
+    EXPECT_EQ(32, capacity(s));
 }
 
 TEST(StringText, ReplaceCountsOccurrencesAndSizesTheBlockExactly)
@@ -99,6 +105,10 @@ TEST(StringText, ReplaceCountsOccurrencesAndSizesTheBlockExactly)
     SharedString self("aXa");
     EXPECT_EQ(2, self.replace("a", self.c_str()));
     EXPECT_STREQ("aXaXaXa", self);
+    self.getBuffer(32);
+    EXPECT_EQ(3, self.replace(self.c_str() + 5, self.c_str() + 4));  // "Xa" by "aXa"
+    EXPECT_STREQ("aaXaaXaaXa", self);
+    EXPECT_EQ(32, capacity(self));
 }
 
 TEST(StringText, RemoveReverseAndTrimEditOnlyTheirOwnBlock)
@@ -183,6 +193,9 @@ TEST(StringFormat, FormatMessageFillsNumberedInsertsOrLeavesTheStringEmpty)
     SharedString s;
     s.formatMessage("%2 before %1, code %3!d!", "first", "second", 42);
     EXPECT_STREQ("second before first, code 42", s);
+    s.formatMessage("%1!", "unterminated insert type");
+    EXPECT_STREQ("", s);
+    s = "old";
     s.formatMessage(nullptr);
     EXPECT_STREQ("", s);
 }
