@@ -1,0 +1,162 @@
+// The services the engine looks up: names, tick conversions and MIDI output.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "BridgeFixture.h"
+#include "IMidiOut.h"
+
+namespace {
+
+using namespace bridge_test;
+
+class BridgeServices : public BridgeFixture {
+protected:
+    void SetUp() override
+    {
+        BridgeFixture::SetUp();
+        open();
+        ASSERT_NE(probe->host, nullptr);
+    }
+
+    void signature(int32_t numerator, int32_t denominator)
+    {
+        VstTimeInfo time = {};
+        time.timeSigNumerator = numerator;
+        time.timeSigDenominator = denominator;
+        time.flags = kVstTimeSigValid;
+        host.answerTime(&time);
+        block();
+        host.answerTime(nullptr);
+    }
+
+    std::vector<int32_t> barBeatTick(int32_t ticks)
+    {
+        int32_t bar = -99, beat = -99, tick = -99;
+        context()->ticksToBarBeatTick(ticks, &bar, &beat, &tick);
+        return {bar, beat, tick};
+    }
+};
+
+using Position = std::vector<int32_t>;
+
+TEST_F(BridgeServices, InterfacesAreFoundByTheirExactNamesOnly)
+{
+    IKorvantaHost* services = probe->host;
+    void* midiContext = services->get_interface("Korvanta::MidiContext");
+    void* notifier = services->get_interface("Korvanta::MidiTransportNotifier");
+    EXPECT_NE(midiContext, nullptr);
+    EXPECT_NE(notifier, nullptr);
+    EXPECT_NE(midiContext, notifier);
+    EXPECT_TRUE(capture.texts().empty()) << "only IMidiOut is traced";
+
+    void* midiOut = services->get_interface("IMidiOut");
+    ASSERT_NE(midiOut, nullptr);
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "get_interface(IMidiOut) --> %p\n", midiOut);
+    EXPECT_EQ(capture.texts(), std::vector<std::string>{expected});
+
+    for (const char* name : {"imidiout", "IMidiOut ", "Korvanta::midicontext", "MidiContext", "IKorvantaHost", ""})
+        EXPECT_EQ(services->get_interface(name), nullptr) << name;
+    EXPECT_EQ(services->get_interface(nullptr), nullptr);
+}
+
+TEST_F(BridgeServices, TicksConvertToBarsAtFourFour)
+{
+    signature(4, 4);
+    EXPECT_EQ(barBeatTick(2000), (Position{2, 1, 80}));
+    EXPECT_EQ(context()->barBeatTickToTicks(2, 1, 80), 2000);
+    EXPECT_EQ(barBeatTick(0), (Position{1, 1, 0}));
+    EXPECT_EQ(barBeatTick(-1), (Position{0, 4, 479}));
+    EXPECT_EQ(barBeatTick(-1920), (Position{0, 1, 0}));
+    EXPECT_EQ(barBeatTick(-1921), (Position{-1, 4, 479}));
+    EXPECT_EQ(context()->barBeatTickToTicks(0, 4, 479), -1);
+    EXPECT_EQ(context()->barBeatTickToTicks(3, 2, 0), 2 * 1920 + 480);
+
+    int32_t bar = 0;
+    context()->ticksToBarBeatTick(5000, &bar, nullptr, nullptr);  // null out-pointers are skipped
+    EXPECT_EQ(bar, 3);
+}
+
+TEST_F(BridgeServices, TicksConvertToBarsAtSixEight)
+{
+    signature(6, 8);
+    EXPECT_EQ(barBeatTick(1440), (Position{2, 1, 0}));
+    EXPECT_EQ(barBeatTick(1700), (Position{2, 2, 20}));
+    EXPECT_EQ(barBeatTick(239), (Position{1, 1, 239}));
+    EXPECT_EQ(barBeatTick(-240), (Position{0, 6, 0}));
+    EXPECT_EQ(context()->barBeatTickToTicks(2, 2, 20), 1700);
+    EXPECT_EQ(context()->barBeatTickToTicks(1, 7, 0), 1440);
+}
+
+TEST_F(BridgeServices, MissingOrBrokenSignaturesCountAsFourFour)
+{
+    // Before any time information the signature is 0/0.
+    EXPECT_EQ(barBeatTick(2000), (Position{2, 1, 80}));
+    EXPECT_EQ(context()->barBeatTickToTicks(2, 1, 80), 2000);
+
+    signature(-3, 0);
+    EXPECT_EQ(barBeatTick(2000), (Position{2, 1, 80}));
+    EXPECT_EQ(context()->barBeatTickToTicks(2, 1, 80), 2000);
+
+    signature(1, 1 << 30);  // a bar shorter than one tick
+    EXPECT_EQ(barBeatTick(2000), (Position{2, 1, 80}));
+}
+
+TEST_F(BridgeServices, SendMidiSendsOneHostEventPerMessageAndTracesTheAnswer)
+{
+    IMidiOut* out = service<IMidiOut>("IMidiOut");
+    ASSERT_NE(out, nullptr);
+    capture.clear();
+    host.answer(audioMasterProcessEvents, 0);  // a host that refuses
+
+    const unsigned char noteOn[4] = {0x91, 0x40, 0x7F, 0x00};
+    const unsigned char programChange[4] = {0xC2, 0x05, 0xEE, 0xDD};  // two bytes meant, four sent
+    out->sendMidi(noteOn, 12);
+    out->sendMidi(programChange, -7);
+    out->sendMidi(nullptr, 3);
+
+    const std::vector<velmorant_test::HostRequest> requests = host.requests(audioMasterProcessEvents);
+    ASSERT_EQ(requests.size(), 2u);
+    for (const auto& request : requests) {
+        EXPECT_EQ(request.effect, effect().record());
+        EXPECT_EQ(request.index, 0);
+        EXPECT_EQ(request.value, 0);
+        EXPECT_EQ(request.opt, 0.0f);
+    }
+    const std::vector<VstMidiEvent>& events = host.midiEvents();
+    ASSERT_EQ(events.size(), 2u);
+    VstMidiEvent expected;
+    std::memset(&expected, 0, sizeof expected);
+    expected.type = kVstMidiType;
+    expected.byteSize = 24;
+    expected.deltaFrames = 12;
+    std::memcpy(expected.midiData, noteOn, 4);
+    EXPECT_EQ(std::memcmp(&events[0], &expected, sizeof expected), 0) << "every other field is 0";
+    expected.deltaFrames = -7;
+    std::memcpy(expected.midiData, programChange, 4);
+    EXPECT_EQ(std::memcmp(&events[1], &expected, sizeof expected), 0);
+
+    EXPECT_EQ(capture.texts(), (std::vector<std::string>{"sendVstEventsToHost([91 40 7F 00] @ 12) --> 0\n",
+                                                          "sendVstEventsToHost([C2 05 EE DD] @ -7) --> 0\n"}));
+}
+
+TEST_F(BridgeServices, EngineMidiSentWhileRenderingReachesTheHostInOrder)
+{
+    probe->renderMidi[0][0] = 0x90;
+    probe->renderMidi[0][1] = 0x30;
+    probe->renderMidiDelta[0] = 5;
+    probe->renderMidi[1][0] = 0x80;
+    probe->renderMidi[1][1] = 0x30;
+    probe->renderMidiDelta[1] = 9;
+    probe->renderMidiCount = 2;
+    block();
+    ASSERT_EQ(host.midiEvents().size(), 2u);
+    EXPECT_EQ(static_cast<uint8_t>(host.midiEvents()[0].midiData[0]), 0x90);
+    EXPECT_EQ(host.midiEvents()[0].deltaFrames, 5);
+    EXPECT_EQ(static_cast<uint8_t>(host.midiEvents()[1].midiData[0]), 0x80);
+    EXPECT_EQ(host.midiEvents()[1].deltaFrames, 9);
+    EXPECT_EQ(traced("sendVstEventsToHost").size(), 2u);
+}
+
+}  // namespace
