@@ -203,8 +203,9 @@ intptr_t AudioEffect::dispatcher(int32_t opcode, int32_t index, intptr_t value, 
         }
         return 0;
     case effEditGetRect:
-        // ptr is where the editor stores its rectangle's address.
-        if (editor != nullptr && ptr != nullptr) {
+        // ptr is where the editor stores its rectangle's address; editors
+        // check it themselves, since a null place still asks for the size.
+        if (editor != nullptr) {
             return editor->getRect(static_cast<ERect**>(ptr)) ? 1 : 0;
         }
         return 0;
@@ -231,8 +232,9 @@ intptr_t AudioEffect::dispatcher(int32_t opcode, int32_t index, intptr_t value, 
         }
         return 0;
     case effSetChunk:
-        // A chunk needs bytes and a size the operation can take whole.
-        if (ptr != nullptr && value >= 0 && value <= INT32_MAX) {
+        // A null ptr is passed on (an empty chunk); a size the operation
+        // cannot take whole is not.
+        if (value >= 0 && value <= INT32_MAX) {
             return setChunk(ptr, static_cast<int32_t>(value), index != 0);
         }
         return 0;

@@ -123,6 +123,7 @@ TEST(VstDispatcher, CoreOpcodesReachTheirOperationsWithTheHostsArguments) {
     EXPECT_EQ(dispatch(record, effGetChunk, 0, 0, &chunk), 4321);
     EXPECT_EQ(dispatch(record, effSetChunk, 2, 8, bytes), 4321);
     EXPECT_EQ(dispatch(record, effSetChunk, 0, 0, bytes), 4321);
+    EXPECT_EQ(dispatch(record, effSetChunk, 1, 0, nullptr), 4321);  // an empty chunk
 
     const std::vector<std::string> expected = {
         "open",
@@ -135,6 +136,7 @@ TEST(VstDispatcher, CoreOpcodesReachTheirOperationsWithTheHostsArguments) {
         formatted("getChunk %p %d", static_cast<void*>(&chunk), 0),
         formatted("setChunk %p %d %d", static_cast<void*>(bytes), 8, 1),
         formatted("setChunk %p %d %d", static_cast<void*>(bytes), 0, 0),
+        formatted("setChunk %p %d %d", static_cast<void*>(nullptr), 0, 1),
     };
     EXPECT_EQ(effect->calls, expected);
     EXPECT_STREQ(name, "P");
@@ -151,8 +153,10 @@ TEST(VstDispatcher, NullOrNegativeBuffersFromTheHostNeverReachTheOperation) {
 
     EXPECT_EQ(dispatch(record, effGetParamName, 0, 0, nullptr), 0);
     EXPECT_EQ(dispatch(record, effGetChunk, 1, 0, nullptr), 0);
-    EXPECT_EQ(dispatch(record, effSetChunk, 0, 8, nullptr), 0);
     EXPECT_EQ(dispatch(record, effSetChunk, 0, -1, bytes), 0);
+    if (sizeof(intptr_t) == 8) {
+        EXPECT_EQ(dispatch(record, effSetChunk, 0, static_cast<intptr_t>(INT64_C(0x100000008)), bytes), 0);
+    }
     EXPECT_EQ(dispatch(record, effGetProgramNameIndexed, 0, 0, nullptr), 0);
     EXPECT_EQ(dispatch(record, effGetEffectName, 0, 0, nullptr), 0);
     EXPECT_EQ(dispatch(record, effCanDo, 0, 0, nullptr), 0);
@@ -226,6 +230,7 @@ TEST(VstEditor, EditorOpcodesReachTheEditorAndAnswerExactlyOneForTrue) {
 
     EXPECT_EQ(dispatch(record, effEditGetRect, 0, 0, &rect), 1);
     EXPECT_EQ(rect, &editor->area);
+    EXPECT_EQ(dispatch(record, effEditGetRect, 0, 0, nullptr), 1);  // the editor copes with null
     EXPECT_EQ(dispatch(record, effEditKeyDown, 65, 0x1FF, nullptr, 3.9f), 1);
     EXPECT_EQ(editor->lastKey.character, 65);
     EXPECT_EQ(editor->lastKey.virt, 0xFF);
