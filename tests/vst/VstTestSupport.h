@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -79,6 +80,8 @@ inline intptr_t dispatch(EffectRecord* record, int32_t opcode, int32_t index = 0
 }
 
 // The text a ProbeEffect notes for the same format and arguments.
+inline std::string formatted(const char* text) { return text; }
+
 template <typename... Args>
 std::string formatted(const char* format, Args... args) {
     char line[160];
@@ -98,89 +101,35 @@ public:
     void resume() override { note("resume"); }
     void setSampleRate(float rate) override { note("setSampleRate %g", rate); }
     void setBlockSize(int32_t size) override { note("setBlockSize %d", size); }
-    void process(float** in, float** out, int32_t frames) override { note("process %p %p %d", in, out, frames); }
-    void processReplacing(float** in, float** out, int32_t frames) override {
-        note("processReplacing %p %p %d", in, out, frames);
-    }
-    void processDoubleReplacing(double** in, double** out, int32_t frames) override {
-        note("processDoubleReplacing %p %p %d", in, out, frames);
+    void process(float** in, float** out, int32_t n) override { note("process %p %p %d", in, out, n); }
+    void processReplacing(float** in, float** out, int32_t n) override { note("replacing %p %p %d", in, out, n); }
+    void processDoubleReplacing(double** in, double** out, int32_t n) override {
+        note("double %p %p %d", in, out, n);
     }
     void setParameter(int32_t index, float value) override { note("setParameter %d %g", index, value); }
-    float getParameter(int32_t index) override {
-        note("getParameter %d", index);
-        return floatAnswer;
-    }
-    void setProgram(int32_t program) override {
-        note("setProgram %d", program);
-        curProgram = program;
-    }
-    void getParamName(int32_t index, char* text) override {
-        note("getParamName %d", index);
-        text[0] = 'P';  // a real plug-in writes without looking, as this one does
-        text[1] = '\0';
-    }
+    float getParameter(int32_t index) override { return note("getParameter %d", index), floatAnswer; }
+    void setProgram(int32_t program) override { note("setProgram %d", curProgram = program); }
+    // Writes without looking, as real plug-ins do.
+    void getParamName(int32_t index, char* text) override { std::strcpy(text, "P"), note("getParamName %d", index); }
     float getVu() override { return floatAnswer; }
-    int32_t getChunk(void** data, bool isPreset) override {
-        note("getChunk %p %d", static_cast<void*>(data), isPreset ? 1 : 0);
-        return intAnswer;
+    int32_t getChunk(void** data, bool preset) override { return note("getChunk %p %d", data, preset), intAnswer; }
+    int32_t setChunk(void* data, int32_t size, bool preset) override {
+        return note("setChunk %p %d %d", data, size, preset), intAnswer;
     }
-    int32_t setChunk(void* data, int32_t size, bool isPreset) override {
-        note("setChunk %p %d %d", data, size, isPreset ? 1 : 0);
-        return intAnswer;
-    }
-    int32_t processEvents(VstEvents* events) override {
-        note("processEvents %p", static_cast<void*>(events));
-        return intAnswer;
-    }
-    bool canBeAutomated(int32_t index) override {
-        note("canBeAutomated %d", index);
-        return boolAnswer;
-    }
+    int32_t processEvents(VstEvents* events) override { return note("processEvents %p", events), intAnswer; }
+    bool canBeAutomated(int32_t index) override { return note("canBeAutomated %d", index), boolAnswer; }
     bool getProgramNameIndexed(int32_t category, int32_t index, char* text) override {
-        note("getProgramNameIndexed %d %d", category, index);
-        text[0] = '\0';
-        return boolAnswer;
+        return std::strcpy(text, ""), note("getProgramNameIndexed %d %d", category, index), boolAnswer;
     }
-    void connectInput(int32_t index, bool state) override { note("connectInput %d %d", index, state ? 1 : 0); }
-    void connectOutput(int32_t index, bool state) override { note("connectOutput %d %d", index, state ? 1 : 0); }
-    bool setSpeakerArrangement(VstSpeakerArrangement* input, VstSpeakerArrangement* output) override {
-        note("setSpeakerArrangement %p %p", static_cast<void*>(input), static_cast<void*>(output));
-        return boolAnswer;
+    void connectInput(int32_t index, bool state) override { note("connectInput %d %d", index, state); }
+    void connectOutput(int32_t index, bool state) override { note("connectOutput %d %d", index, state); }
+    bool setSpeakerArrangement(VstSpeakerArrangement* in, VstSpeakerArrangement* out) override {
+        return note("setSpeakerArrangement %p %p", in, out), boolAnswer;
     }
-    bool setBypass(bool onOff) override {
-        note("setBypass %d", onOff ? 1 : 0);
-        return boolAnswer;
-    }
-    bool getEffectName(char* name) override {
-        note("getEffectName");
-        name[0] = '\0';
-        return boolAnswer;
-    }
-    intptr_t vendorSpecific(int32_t index, intptr_t value, void* ptr, float opt) override {
-        note("vendorSpecific %d %lld %p %g", index, static_cast<long long>(value), ptr, opt);
-        return intAnswer;
-    }
-    int32_t canDo(char* text) override {
-        note("canDo %s", text);
-        return intAnswer;
-    }
-    bool setViewPosition(int32_t x, int32_t y) override {
-        note("setViewPosition %d %d", x, y);
-        return boolAnswer;
-    }
+    bool setBypass(bool onOff) override { return note("setBypass %d", onOff), boolAnswer; }
+    bool getEffectName(char* name) override { return std::strcpy(name, ""), note("getEffectName"), boolAnswer; }
+    int32_t canDo(char* text) override { return note("canDo %s", text), intAnswer; }
     bool keysRequired() override { return boolAnswer; }
-    int32_t getMidiProgramName(int32_t channel, MidiProgramName* name) override {
-        note("getMidiProgramName %d %p", channel, static_cast<void*>(name));
-        return intAnswer;
-    }
-    bool setPanLaw(int32_t type, float value) override {
-        note("setPanLaw %d %g", type, value);
-        return boolAnswer;
-    }
-    bool offlineNotify(VstAudioFile* files, int32_t count, bool start) override {
-        note("offlineNotify %p %d %d", static_cast<void*>(files), count, start ? 1 : 0);
-        return boolAnswer;
-    }
 
     std::vector<std::string> calls;
     bool boolAnswer = true;
@@ -190,11 +139,8 @@ public:
 private:
     template <typename... Args>
     void note(const char* format, Args... args) {
-        char line[160];
-        std::snprintf(line, sizeof(line), format, args...);
-        calls.emplace_back(line);
+        calls.push_back(formatted(format, args...));
     }
-    void note(const char* text) { calls.emplace_back(text); }
 };
 
 // An editor that counts its destruction and can be told what to answer.
