@@ -95,8 +95,11 @@ Velmorant::~Velmorant()
     try {
         loader.unload();
     } catch (...) {
-        loader.unload();  // the engine field is already cleared: frees the module
     }
+    // A throwing release left the module loaded (the engine field is already
+    // cleared); it is freed outside the handler, whose exception object may
+    // live in that module.
+    loader.unload();
     // transportBroadcaster and the framework base (with the editor) follow
     // in the order of destruction.
 }
@@ -113,7 +116,11 @@ void Velmorant::abandonEngine()
         engine->callback = nullptr;
         engine->context = nullptr;
     }
-    loader.unload();
+    try {
+        loader.unload();
+    } catch (...) {
+    }
+    loader.unload();  // outside the handler, as in the destructor
     engine = nullptr;
     EngineLoader::showLoadError("Cannot instantiate %s:\ninitialization faied!", "Zandoruvel2");
 }

@@ -113,6 +113,18 @@ TEST_F(ShellEntry, EffCloseDetachesTheLinkClearsTheCallbackReleasesTheEngineAndU
     EXPECT_FALSE(engineLoaded(stage));
 }
 
+TEST_F(ShellEntry, AnEngineThrowingFromReleaseStillHasItsModuleUnloadedAndTheHostGetsOne)
+{
+    PluginStage stage("Velmorant.dll", "ShellBothFactories.dll");
+    StagedEffect effect(stage.instantiate(host.callback()));
+    ASSERT_TRUE(effect);
+    testJournal().throwInRelease = true;
+
+    EXPECT_EQ(effect.close(), 1);
+    EXPECT_EQ(journalCount(CallRelease), 1);
+    EXPECT_FALSE(engineLoaded(stage));
+}
+
 TEST_F(ShellEntry, ResumeTellsTheEngineThenAsksForIdleBeforeMidiAndSuspendOnlyTellsTheEngine)
 {
     PluginStage stage("Velmorant.dll", "ShellBothFactories.dll");

@@ -47,6 +47,7 @@ struct EngineJournal {
     bool editorWritesSize;
     bool throwInGetOutputCount;
     bool throwInGetEditorSize;
+    bool throwInRelease;
 
     // Written by the engines.
     int32_t entryCount;

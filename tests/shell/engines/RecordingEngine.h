@@ -51,6 +51,8 @@ public:
         journal().contextAtRelease = context;
         record(CallRelease);
         delete this;
+        if (journal().throwInRelease)
+            throw std::runtime_error("release");
     }
     void setSampleRate(float rate) override { record(CallSetSampleRate, 0, rate); }
     void setBlockSize(int32_t size) override { record(CallSetBlockSize, size); }
