@@ -6,6 +6,7 @@
  * Usage: StandaloneLoad <folder holding Velmorant.dll and its engine> */
 #include <stdint.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <windows.h>
 
@@ -60,7 +61,7 @@ int main(int argc, char** argv)
     snprintf(path, sizeof path, "%s\\Velmorant.dll", argv[1]);
     plugin = LoadLibraryA(path);
     if (!plugin) return fail("LoadLibraryA of the plug-in");
-    entry = (PluginMain)GetProcAddress(plugin, "VSTPluginMain");
+    entry = (PluginMain)(void*)GetProcAddress(plugin, "VSTPluginMain");
     if (!entry) return fail("VSTPluginMain export");
     effect = entry(host);
     if (!effect || effect->magic != 0x56737450) return fail("instantiation");
