@@ -109,6 +109,23 @@ TEST(EngineServices, TransportStartRestartsThePatternAndStopEndsTheSoundingNote)
     EXPECT_EQ(notesSent(host), (std::vector<NoteEvent>{{0x90, 60, 0}}));
 }
 
+TEST(EngineServices, AHostPositionThatStandsStillDoesNotRetriggerTheArpeggio)
+{
+    // Some hosts report "playing" with a position that does not move for a
+    // while; the step already played at that position must not repeat.
+    FakeHostServices host;
+    host.playing = true;
+    host.ppq = 1.0;
+    EngineUnderTest synth;
+    synth.attach(&host);
+    synth.engine()->setParameter(MidiOut, arpeggioMode);
+    synth.midi(0x90, 60, 100);
+    for (int block = 0; block < 5; ++block) {
+        synth.render(1000, 1000);
+    }
+    EXPECT_EQ(notesSent(host), (std::vector<NoteEvent>{{0x90, 60, 0}}));
+}
+
 TEST(EngineServices, WithoutHostServicesTheArpeggioRunsOnItsOwnClockAndSendsNothing)
 {
     EngineUnderTest synth;
