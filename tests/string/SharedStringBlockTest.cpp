@@ -207,7 +207,7 @@ DWORD WINAPI copyAndRelease(void* parameter)
 {
     ThreadWork* work = static_cast<ThreadWork*>(parameter);
     WaitForSingleObject(work->start, INFINITE);
-    for (int i = 0; i < 300000; ++i) {
+    for (int i = 0; i < 100000; ++i) {
         SharedString copy(*work->source);
         SharedString second(copy);
         SharedString third;

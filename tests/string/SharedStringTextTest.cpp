@@ -153,8 +153,8 @@ TEST(StringFormat, ReservesTheEstimateOfTheFormat)
     EXPECT_STREQ("-5000000000 a 1099511627776 b", s);
 
     s.empty();
-    s.format("%.1f", 2.25);  // "2.2500000" (9) or its rounding
-    EXPECT_STREQ("2.2", s);
+    s.format("%.1f", 2.26);  // measured as "2.2600000": precision plus 6
+    EXPECT_STREQ("2.3", s);
     EXPECT_EQ(9, capacity(s));
 
     s.empty();
