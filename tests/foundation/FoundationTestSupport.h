@@ -1,5 +1,5 @@
-// Unique names and clean-up for tests that touch the shared Wine registry and
-// file system.
+// Unique names and clean-up for tests that share the Wine registry and file
+// system with other test runs.
 #pragma once
 
 #include <windows.h>
@@ -14,17 +14,15 @@ inline std::string uniqueName(const char* prefix) {
            std::to_string(GetTickCount()) + "-" + std::to_string(++serial);
 }
 
-// The running executable's folder with its final "\", straight from the system.
-inline std::string executableFolder() {
+inline std::string executablePath() {
     char path[MAX_PATH + 1] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string text(path);
-    return text.substr(0, text.rfind('\\') + 1);
+    return path;
 }
 
-inline void deleteKeyTree(HKEY root, const std::string& path) {
-    RegDeleteTreeA(root, path.c_str());
-    RegDeleteKeyA(root, path.c_str());
+inline std::string executableFolder() {
+    std::string path = executablePath();
+    return path.substr(0, path.rfind('\\') + 1);
 }
 
 inline bool isDirectory(const std::string& path) {
@@ -32,18 +30,23 @@ inline bool isDirectory(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-inline bool exists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+inline bool createFile(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
 }
 
-inline bool copyFolderFiles(const std::string& from, const std::string& to) {
+// Copies the files of `from` into the new folder `to`.
+inline bool copyFiles(const std::string& from, const std::string& to) {
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((from + "*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return false;
     bool ok = CreateDirectoryA(to.c_str(), nullptr) != 0;
     do {
+        std::string name = found.cFileName;
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            ok = ok && CopyFileA((from + found.cFileName).c_str(), (to + found.cFileName).c_str(), FALSE);
+            ok = ok && CopyFileA((from + name).c_str(), (to + name).c_str(), FALSE);
         }
     } while (FindNextFileA(search, &found));
     FindClose(search);
