@@ -222,7 +222,7 @@ void StreamBuffer::reserve(uint32_t end)
     if (end <= capacity) {
         return;
     }
-    uint64_t wanted = static_cast<uint64_t>(capacity) + capacity / 2;
+    uint64_t wanted = static_cast<uint64_t>(capacity) * 2;
     if (wanted < end) {
         wanted = end;
     }
