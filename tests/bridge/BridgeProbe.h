@@ -57,6 +57,7 @@ struct BridgeProbe {
     int32_t renderMidiDelta[probeMidiRoom];
     int32_t renderMidiCount;
     float renderValue;                 // renderReplacing writes it into every sample (0: nothing written)
+    int32_t idle;                      // MIDI and rendering do nothing at all, not even recording
 
     // Results.
     SoftSynth* engine;         // the latest engine object made

@@ -62,12 +62,16 @@ public:
 
     void receiveMidi(const unsigned char* midi, int32_t deltaFrames) override
     {
+        if (probe.idle)
+            return;
         ProbeCall& entry = record(Call::ReceiveMidi, deltaFrames);
         std::memcpy(entry.midi, midi, sizeof entry.midi);
     }
 
     void renderAdding(float** outputs, int32_t frames) override
     {
+        if (probe.idle)
+            return;
         const bool haveSample = outputs != nullptr && channels > 0 && outputs[0] != nullptr && frames > 0;
         record(Call::RenderAdding, frames, outputs == nullptr ? 1 : 0, haveSample ? outputs[0][0] : 0.0);
         sendScriptedMidi();
@@ -75,6 +79,8 @@ public:
 
     void renderReplacing(float** outputs, int32_t frames) override
     {
+        if (probe.idle)
+            return;
         bool silent = true;
         for (int32_t c = 0; outputs != nullptr && c < channels; ++c) {
             for (int32_t i = 0; i < frames; ++i)
@@ -159,7 +165,11 @@ public:
         std::snprintf(text, static_cast<size_t>(size), "Name%d-longer", static_cast<int>(index));
     }
 
-    void setProcessMode(int32_t mode) override { record(Call::SetProcessMode, mode); }
+    void setProcessMode(int32_t mode) override
+    {
+        if (!probe.idle)
+            record(Call::SetProcessMode, mode);
+    }
     int32_t getOutputCount(int32_t) override { return channels; }
 
     IMidiOut* midiOut = nullptr;
