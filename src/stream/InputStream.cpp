@@ -31,11 +31,10 @@ bool InputStream::read(SharedString& value)
     if (!characters) {
         return false;
     }
-    const int32_t received = readRaw(characters, length);
-    text.releaseBuffer(-1);  // a stored text ends at its first NUL
-    if (received != length) {
+    if (readRaw(characters, length) != length) {
         return false;
     }
+    text.releaseBuffer(-1);  // a stored text ends at its first NUL
     value = text;
     return true;
 }

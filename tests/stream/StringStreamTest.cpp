@@ -31,23 +31,6 @@ TEST(StreamString, ReadRawDeliversWhatIsLeftThenNothing)
     EXPECT_EQ(stream.readRaw(eight, 8), 0);
 }
 
-TEST(StreamString, ValuesRoundTripThroughTheStringWithEmbeddedNuls)
-{
-    std::string bytes;
-    {
-        stringStream writer(bytes, 4);
-        writer.writeInt32(0x00010002);
-        writer.writeString(SharedString("x"));
-        writer.writeDouble(-0.5);
-    }
-    EXPECT_EQ(bytes, std::string("\x02\x00\x01\x00" "\x01\x00\x00\x00" "x" "\x00\x00\x00\x00\x00\x00\xE0\xBF", 17));
-    stringStream reader(bytes, 4);
-    EXPECT_EQ(reader.readInt32(), 0x00010002);
-    EXPECT_STREQ(reader.readString().c_str(), "x");
-    EXPECT_EQ(reader.readDouble(), -0.5);
-    EXPECT_TRUE(reader.atEnd());
-}
-
 TEST(StreamString, HostileCountsAndPointersTransferNothing)
 {
     std::string bytes("abc");
