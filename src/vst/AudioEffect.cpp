@@ -1,6 +1,7 @@
 #include "vst/AudioEffect.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "vst/AEffEditor.h"
@@ -153,9 +154,10 @@ intptr_t AudioEffect::dispatcher(int32_t opcode, int32_t index, intptr_t value, 
         close();
         return 0;
     case effSetProgram:
-        // Negative numbers are out of range too: curProgram is what
-        // effGetProgram hands back to the host, and subclasses index with it.
-        if (value >= 0 && value < numPrograms) {
+        // Signed bound check as on a 32-bit host: negative numbers pass and
+        // the subclass copes. On x64 a value outside the 32-bit range is
+        // refused rather than cut down to some valid program.
+        if (value >= INT32_MIN && value < numPrograms) {
             setProgram(static_cast<int32_t>(value));
         }
         return 0;

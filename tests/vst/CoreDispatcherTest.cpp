@@ -75,7 +75,7 @@ TEST(VstDispatcher, EveryOpcodeGivesTheDefaultAnswerWithoutAskingTheHost) {
     }
 }
 
-TEST(VstDispatcher, EffSetProgramAcceptsOnlyNumbersFromZeroBelowTheProgramCount) {
+TEST(VstDispatcher, EffSetProgramPassesNumbersBelowTheProgramCountSignedComparison) {
     ProbeEffect* effect = new ProbeEffect(nullptr, 16);
     EffectRecord* record = effect->getEffectRecord();
     record->numPrograms = 100;  // a direct store does not move the bound
@@ -83,14 +83,16 @@ TEST(VstDispatcher, EffSetProgramAcceptsOnlyNumbersFromZeroBelowTheProgramCount)
     dispatch(record, effSetProgram, 0, 16);
     dispatch(record, effSetProgram, 0, 50);
     dispatch(record, effSetProgram, 0, -1);
-    dispatch(record, effSetProgram, 0, std::numeric_limits<intptr_t>::min());
+    dispatch(record, effSetProgram, 0, INT32_MIN);
     dispatch(record, effSetProgram, 0, 15);
     dispatch(record, effSetProgram, 0, 0);
     if (sizeof(intptr_t) == 8) {
         dispatch(record, effSetProgram, 0, static_cast<intptr_t>(static_cast<int64_t>(1) << 32) + 3);
+        dispatch(record, effSetProgram, 0, static_cast<intptr_t>(INT64_MIN));
     }
 
-    const std::vector<std::string> expected = {"setProgram 15", "setProgram 0"};
+    const std::vector<std::string> expected = {"setProgram -1", "setProgram -2147483648", "setProgram 15",
+                                               "setProgram 0"};
     EXPECT_EQ(effect->calls, expected);
     EXPECT_EQ(dispatch(record, effGetProgram), 0);
     dispatch(record, effSetProgram, 0, 7);
