@@ -1,5 +1,6 @@
 // The services the engine looks up: names, tick conversions and MIDI output.
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,47 @@ protected:
 };
 
 using Position = std::vector<int32_t>;
+
+// The slot a virtual operation occupies, from its member pointer: the
+// compiler's ABI stores 1 + the byte offset of the slot in the table.
+template <typename Member>
+intptr_t slotOf(Member member)
+{
+    static_assert(sizeof(Member) == 2 * sizeof(intptr_t), "a member pointer is a pointer and an adjustment");
+    intptr_t words[2];
+    std::memcpy(words, &member, sizeof words);
+    return (words[0] - 1) / static_cast<intptr_t>(sizeof(void*)) + 1;
+}
+
+TEST(BridgeServiceLayout, ServiceOperationsKeepTheirSlotNumbers)
+{
+    using Korvanta::MidiContext;
+    using Korvanta::MidiTransportListener;
+    using Korvanta::MidiTransportNotifier;
+    EXPECT_EQ(slotOf(&IKorvantaHost::get_interface), 1);
+
+    EXPECT_EQ(slotOf(&MidiContext::getTicksPerQuarter), 1);
+    EXPECT_EQ(slotOf(&MidiContext::getTempo), 2);
+    EXPECT_EQ(slotOf(&MidiContext::barBeatTickToTicks), 3);
+    EXPECT_EQ(slotOf(&MidiContext::ticksToBarBeatTick), 4);
+    EXPECT_EQ(slotOf(&MidiContext::getTimeSigNumerator), 5);
+    EXPECT_EQ(slotOf(&MidiContext::getTimeSigDenominator), 6);
+
+    EXPECT_EQ(slotOf(&MidiTransportNotifier::addListener), 1);
+    EXPECT_EQ(slotOf(&MidiTransportNotifier::removeListener), 2);
+    EXPECT_EQ(slotOf(&MidiTransportNotifier::isPlaying), 3);
+    EXPECT_EQ(slotOf(&MidiTransportNotifier::isCycleActive), 4);
+    EXPECT_EQ(slotOf(&MidiTransportNotifier::getSamplePosition), 5);
+    EXPECT_EQ(slotOf(&MidiTransportNotifier::getPpqPosition), 6);
+    EXPECT_EQ(slotOf(&MidiTransportNotifier::getCycleStart), 7);
+    EXPECT_EQ(slotOf(&MidiTransportNotifier::getCycleEnd), 8);
+
+    EXPECT_EQ(slotOf(&MidiTransportListener::onTransportStart), 1);
+    EXPECT_EQ(slotOf(&MidiTransportListener::onTransportStop), 2);
+    EXPECT_EQ(slotOf(&MidiTransportListener::onCycle), 3);
+
+    EXPECT_EQ(slotOf(&IMidiOut::sendMidi), 1);
+}
 
 TEST_F(BridgeServices, InterfacesAreFoundByTheirExactNamesOnly)
 {
