@@ -80,9 +80,9 @@ void SynthEngine::setSampleRate(float rate)
 {
     // Hosts have been seen to send 0 before they know their device; keep
     // the last usable rate rather than divide by it.
+    // The derived settings follow at the next render block.
     if (std::isfinite(rate) && rate >= 1000.0f && rate <= 768000.0f) {
         sampleRate = rate;
-        refreshSettings();
     }
 }
 

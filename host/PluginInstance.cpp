@@ -169,7 +169,9 @@ int32_t PluginInstance::canDo(const char* capability)
 
 int32_t PluginInstance::parameterCount() const
 {
-    return effect != nullptr ? std::max(effect->numParams, 0) : 0;
+    // A count no instrument has is taken as damage rather than looped over for hours.
+    constexpr int32_t maxParameters = 100000;
+    return effect != nullptr ? std::clamp(effect->numParams, 0, maxParameters) : 0;
 }
 
 int32_t PluginInstance::outputCount() const

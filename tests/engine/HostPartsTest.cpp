@@ -68,6 +68,24 @@ TEST(HostMidiFile, ReadsFormatOneTracksWithRunningStatusTempoAndSignature)
     EXPECT_EQ(sequence.notesPlayed(), 2);
 }
 
+TEST(HostMidiFile, ReadsFormatZeroWithSmpteTimingAsSeconds)
+{
+    // 25 frames a second, 40 ticks a frame: 1000 ticks a second, tempo events ignored.
+    std::vector<uint8_t> file = chunk("MThd", {0, 0, 0, 1, 0xE7, 40});
+    const std::vector<uint8_t> track =
+        chunk("MTrk", {0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40, 0x00, 0x91, 0x30, 0x50, 0x83, 0x74, 0x81, 0x30,
+                       0x00, 0x00, 0xFF, 0x2F, 0x00});
+    file.insert(file.end(), track.begin(), track.end());
+    MidiSequence sequence;
+    std::string error;
+    ASSERT_TRUE(parseMidiFile(file, sequence, error)) << error;
+    ASSERT_EQ(sequence.messages.size(), 2u);
+    EXPECT_EQ(sequence.messages[1].tick, 500);
+    EXPECT_EQ(sequence.messages[1].bytes[0], 0x81);
+    const Transport transport(sequence, 48000.0, 0.0, 0, 0);
+    EXPECT_DOUBLE_EQ(transport.sampleOfTick(500), 24000.0);
+}
+
 TEST(HostMidiFile, RefusesDamagedFilesWithAReason)
 {
     const std::vector<uint8_t> good = twoTrackFile();
