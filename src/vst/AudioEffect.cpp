@@ -234,12 +234,11 @@ intptr_t AudioEffect::dispatcher(int32_t opcode, int32_t index, intptr_t value, 
         }
         return 0;
     case effSetChunk:
-        // A null ptr is passed on (an empty chunk); a size the operation
-        // cannot take whole is not.
-        if (value >= 0 && value <= INT32_MAX) {
-            return setChunk(ptr, static_cast<int32_t>(value), index != 0);
-        }
-        return 0;
+        // A null ptr and a negative count are passed on: the operation gives
+        // its restore an empty stream and answers as for any chunk. A count
+        // beyond 32 bits cannot describe the host's bytes and arrives as -1.
+        return setChunk(ptr, value >= INT32_MIN && value <= INT32_MAX ? static_cast<int32_t>(value) : -1,
+                        index != 0);
     default:
         return 0;
     }

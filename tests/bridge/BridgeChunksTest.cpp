@@ -98,6 +98,25 @@ TEST_F(BridgeChunks, EmptyNullOrNegativeRestoresGiveTheEngineNothingToRead)
     EXPECT_EQ(getChunk(), Bytes{5});
 }
 
+// A project whose chunk size field was damaged: the restore still answers 1
+// and the engine is asked to restore from nothing, so it keeps its state.
+TEST_F(BridgeChunks, SetChunk_WithNegativeSize_GivesTheEngineAnEmptyStream)
+{
+    uint8_t bytes[4] = {1, 2, 3, 4};
+    EXPECT_EQ(effect().dispatch(effSetChunk, 0, -4, bytes), 1);
+    EXPECT_EQ(effect().dispatch(effSetChunk, 0, INT32_MIN, bytes), 1);
+    std::vector<ProbeCall> restores = calls(Call::LoadState);
+    ASSERT_EQ(restores.size(), 2u);
+    EXPECT_EQ(restores[0].a, 0);
+    EXPECT_EQ(restores[1].a, 0);
+    if (sizeof(intptr_t) == 8) {
+        EXPECT_EQ(effect().dispatch(effSetChunk, 0, static_cast<intptr_t>(INT64_C(0x100000004)), bytes), 1);
+        restores = calls(Call::LoadState);
+        ASSERT_EQ(restores.size(), 3u);
+        EXPECT_EQ(restores[2].a, 0);
+    }
+}
+
 TEST_F(BridgeChunks, AnEngineThrowingWhileRestoringDoesNotReachTheHost)
 {
     probe->loadThrows = 1;

@@ -138,20 +138,34 @@ TEST(VstDispatcher, CoreOpcodesReachTheirOperationsWithTheHostsArguments) {
     dispatch(record, effClose);
 }
 
-// Scanning hosts pass null where a buffer belongs; a subclass that writes
-// without looking must not be reached then.
-TEST(VstDispatcher, NullOrNegativeBuffersFromTheHostNeverReachTheOperation) {
+// A restore's answer is the operation's even for a count the host got wrong:
+// the operation gives its restore an empty stream for a negative count, and a
+// 64-bit count beyond 32 bits reaches it as -1, never cut to a wrong size.
+TEST(VstDispatcher, SetChunkPassesNegativeCountsOnAndCountsBeyond32BitsAsMinusOne) {
     ProbeEffect* effect = new ProbeEffect(nullptr);
     EffectRecord* record = effect->getEffectRecord();
     char bytes[8] = {};
+    effect->intAnswer = 4321;
+
+    EXPECT_EQ(dispatch(record, effSetChunk, 0, -5, bytes), 4321);
+    std::vector<std::string> expected = {formatted("setChunk %p %d %d", static_cast<void*>(bytes), -5, 0)};
+    if (sizeof(intptr_t) == 8) {
+        EXPECT_EQ(dispatch(record, effSetChunk, 1, static_cast<intptr_t>(INT64_C(0x100000008)), bytes), 4321);
+        expected.push_back(formatted("setChunk %p %d %d", static_cast<void*>(bytes), -1, 1));
+    }
+    EXPECT_EQ(effect->calls, expected);
+    dispatch(record, effClose);
+}
+
+// Scanning hosts pass null where a buffer belongs; a subclass that writes
+// without looking must not be reached then.
+TEST(VstDispatcher, NullBuffersFromTheHostNeverReachTheOperation) {
+    ProbeEffect* effect = new ProbeEffect(nullptr);
+    EffectRecord* record = effect->getEffectRecord();
     effect->intAnswer = 99;
 
     EXPECT_EQ(dispatch(record, effGetParamName, 0, 0, nullptr), 0);
     EXPECT_EQ(dispatch(record, effGetChunk, 1, 0, nullptr), 0);
-    EXPECT_EQ(dispatch(record, effSetChunk, 0, -1, bytes), 0);
-    if (sizeof(intptr_t) == 8) {
-        EXPECT_EQ(dispatch(record, effSetChunk, 0, static_cast<intptr_t>(INT64_C(0x100000008)), bytes), 0);
-    }
     EXPECT_EQ(dispatch(record, effGetProgramNameIndexed, 0, 0, nullptr), 0);
     EXPECT_EQ(dispatch(record, effGetEffectName, 0, 0, nullptr), 0);
     EXPECT_EQ(dispatch(record, effCanDo, 0, 0, nullptr), 0);
