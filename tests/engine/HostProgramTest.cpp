@@ -31,7 +31,7 @@ TEST(HostProgram, SameInputRendersIdenticalBytesTwice)
 TEST(HostProgram, RenderIsAudibleStereoAndPeaksBelowFullScale)
 {
     ScratchFolder scratch;
-    const HostRun run = render(scratch, "phrase.wav", {"--rate", "48000"});
+    const HostRun run = render(scratch, "phrase.wav", {"--rate", "48000", "--progress"});
     ASSERT_EQ(run.exitCode, 0u) << run.err;
     const FloatWav wav = readFloatWav(readBytes(scratch / "phrase.wav"));
     EXPECT_EQ(wav.format, 3);
@@ -52,6 +52,8 @@ TEST(HostProgram, RenderIsAudibleStereoAndPeaksBelowFullScale)
     EXPECT_NE(run.out.find("notes played: 33"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("trace lines seen: "), std::string::npos);
     EXPECT_EQ(run.out.find("trace lines seen: 0\n"), std::string::npos) << "no trace line was captured";
+    EXPECT_NE(run.err.find("progress: 50%\n"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("progress: 100%\n"), std::string::npos) << run.err;
 }
 
 TEST(HostProgram, SavedStateLoadedBackReproducesTheRender)
@@ -121,8 +123,9 @@ TEST(HostProgram, APlugInThatRefusesToInstantiateIsReported)
 TEST(HostProgram, ListsNameParametersAndCapabilities)
 {
     ScratchFolder scratch;
-    const HostRun run = runHost({plugin(), "--list"}, scratch);
+    const HostRun run = runHost({plugin(), "--list", "--trace"}, scratch);
     ASSERT_EQ(run.exitCode, 0u) << run.err;
+    EXPECT_EQ(run.err.rfind("trace: ", 0), 0u) << "the plug-in's debug lines are echoed:\n" << run.err;
     for (const char* expected : {"name: Velmorant\n", "vendor: Korvanta\n", "outputs: 2", "parameters: 14",
                                  "Cutoff", "MIDI Out", "receiveVstMidiEvent  yes", "offline              no"}) {
         EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\n" << run.out;
