@@ -1,6 +1,9 @@
 # How the C and C++ runtimes reach each binary.
 #
-# x86_64: linked statically; every binary stands alone.
+# x86_64: linked statically; every binary stands alone. Each DLL then owns a
+# copy of the C++ runtime and hands back its emergency exception block when
+# it unloads (runtime/StaticRuntimeRelease.cpp), so loading it again and
+# again costs no memory.
 #
 # i686: exceptions must cross between the plug-in and the engine module (a
 # stream error thrown in the plug-in is caught in the engine). With libgcc
@@ -61,5 +64,8 @@ function(velmorant_runtime target)
         endif()
     else()
         target_link_options(${target} PRIVATE -static-libgcc -static-libstdc++ -static)
+        if(type STREQUAL "SHARED_LIBRARY" OR type STREQUAL "MODULE_LIBRARY")
+            target_sources(${target} PRIVATE ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/runtime/StaticRuntimeRelease.cpp)
+        endif()
     endif()
 endfunction()
