@@ -1,0 +1,83 @@
+// The plug-in under a randomized host, with the reference engine and with the
+// bridge's recording engine: every seed must run its calls without a crash, a
+// hang, a write outside the host's memory or a malformed request back.
+#include <cstdio>
+
+#include <gtest/gtest.h>
+
+#include "../support/PluginStage.h"
+#include "HeapCensus.h"
+#include "HostileHost.h"
+#include "HostileTestSettings.h"
+
+namespace {
+
+using hostile_test::HostileHost;
+using hostile_test::HostileOptions;
+using velmorant_test::PluginStage;
+
+void runSeeds(const char* engineDll, float maxAmplitude)
+{
+    PluginStage stage("Velmorant.dll", engineDll);
+    ASSERT_TRUE(stage.loaded()) << engineDll;
+    hostile_test::installCrashReporter(hostile_test::hangSeconds);
+    const uint64_t first = hostile_test::firstSeed();
+    for (uint64_t seed = first; seed < first + static_cast<uint64_t>(hostile_test::seedCount()); ++seed) {
+        HostileOptions options;
+        options.seed = seed;
+        options.maxAmplitude = maxAmplitude;
+        HostileHost host(options);
+        ASSERT_TRUE(host.open(stage.entry())) << host.report();
+        EXPECT_TRUE(host.run(hostile_test::callsPerSeed())) << host.report();
+        EXPECT_TRUE(host.close()) << host.report();
+        EXPECT_EQ(host.callIndex(), hostile_test::callsPerSeed()) << host.report();
+    }
+}
+
+TEST(HostileHost, RandomCallsWithTheReferenceEngineKeepToTheHostsMemoryAndRenderBoundedAudio)
+{
+    runSeeds("VelmorantEngine.dll", 1.0f);
+}
+
+TEST(HostileHost, RandomCallsWithTheRecordingEngineKeepToTheHostsMemory)
+{
+    runSeeds("BridgeTestEngine.dll", 0.0f);
+}
+
+// The same seed run again and again, each time from instantiation to effClose:
+// once the first runs have paid for what is made once per process, the bytes
+// in use on the heaps stay put.
+TEST(HostileHost, RepeatedSessionsGiveBackTheirMemory)
+{
+    PluginStage stage("Velmorant.dll", "VelmorantEngine.dll");
+    ASSERT_TRUE(stage.loaded());
+    hostile_test::installCrashReporter(hostile_test::hangSeconds);
+#if defined(_WIN64)
+    const int sessions = 10;
+    const int64_t calls = 1500;
+#else
+    const int sessions = 4;
+    const int64_t calls = 300;
+#endif
+    hostile_test::HeapCensus settled;
+    for (int session = 0; session < sessions; ++session) {
+        {
+            HostileOptions options;
+            options.seed = 77;
+            HostileHost host(options);
+            ASSERT_TRUE(host.open(stage.entry())) << host.report();
+            ASSERT_TRUE(host.run(calls)) << host.report();
+            ASSERT_TRUE(host.close()) << host.report();
+        }
+        if (session == 1)
+            settled = hostile_test::takeHeapCensus();
+    }
+    const hostile_test::HeapCensus last = hostile_test::takeHeapCensus();
+    ASSERT_TRUE(settled.walked && last.walked) << "the heaps could not be walked";
+    std::printf("heap in use after session 2: %zu bytes in %zu blocks; after session %d: %zu bytes in %zu blocks\n",
+                settled.bytes, settled.blocks, sessions, last.bytes, last.blocks);
+    EXPECT_LE(last.bytes, settled.bytes + 4096);
+    EXPECT_LE(last.blocks, settled.blocks + 16);
+}
+
+}  // namespace
