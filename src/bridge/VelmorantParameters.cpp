@@ -1,4 +1,6 @@
 // Parameter values and texts, and parameter changes reported by the engine.
+#include <cstring>
+
 #include <windows.h>
 
 #include "shell/Velmorant.h"
@@ -38,24 +40,43 @@ float Velmorant::getParameter(int32_t index)
     return engine != nullptr ? engine->getParameter(index) : 0.0f;
 }
 
+namespace {
+
+// An engine that fills all 9 bytes leaves the host a text without an end:
+// the last byte becomes the terminator. A text that ends earlier is left
+// exactly as the engine wrote it.
+void endInsideBuffer(char* text)
+{
+    if (std::memchr(text, '\0', parameterTextSize) == nullptr)
+        text[parameterTextSize - 1] = '\0';
+}
+
+}  // namespace
+
 // The three text requests hand the host's buffer to the engine as it is (not
 // cleared): the engine writes at most 9 bytes. A null buffer is not passed on.
 void Velmorant::getParamLabel(int32_t index, char* text)
 {
-    if (engine != nullptr && text != nullptr)
+    if (engine != nullptr && text != nullptr) {
         engine->getParameterLabel(index, text, parameterTextSize);
+        endInsideBuffer(text);
+    }
 }
 
 void Velmorant::getParamDisplay(int32_t index, char* text)
 {
-    if (engine != nullptr && text != nullptr)
+    if (engine != nullptr && text != nullptr) {
         engine->getParameterDisplay(index, text, parameterTextSize);
+        endInsideBuffer(text);
+    }
 }
 
 void Velmorant::getParamName(int32_t index, char* text)
 {
-    if (engine != nullptr && text != nullptr)
+    if (engine != nullptr && text != nullptr) {
         engine->getParameterName(index, text, parameterTextSize);
+        endInsideBuffer(text);
+    }
 }
 
 // The engine's report that parameter `index` changed (request 1). Outside a

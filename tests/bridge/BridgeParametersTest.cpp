@@ -62,6 +62,17 @@ TEST_F(BridgeParameters, ParameterTextsGetNineBytesAndNullBuffersAreIgnored)
     EXPECT_EQ(effect().dispatch(effGetParamName, 0, 0, nullptr), 0);
 }
 
+// The host reads the text up to its terminator: one missing from the
+// engine's bytes would send it past the 9 bytes it offered.
+TEST_F(BridgeParameters, ParameterTexts_FromAnEngineThatFillsAllNineBytes_EndInsideThem)
+{
+    probe->unterminatedTexts = 1;
+    const std::string cut = std::string(8, 'W') + std::string(1, '\0') + hostBuffer(71);
+    EXPECT_EQ(text(effGetParamLabel, 3), cut);
+    EXPECT_EQ(text(effGetParamDisplay, 5), cut);
+    EXPECT_EQ(text(effGetParamName, 7), cut);
+}
+
 TEST_F(BridgeParameters, EngineChangesAreAppliedThenAutomated)
 {
     probe->parameters[5] = 0.75f;

@@ -58,6 +58,7 @@ struct BridgeProbe {
     int32_t renderMidiCount;
     float renderValue;                 // renderReplacing writes it into every sample (0: nothing written)
     int32_t idle;                      // MIDI and rendering do nothing at all, not even recording
+    int32_t unterminatedTexts;         // parameter texts fill every byte offered, with no terminator
 
     // Results.
     SoftSynth* engine;         // the latest engine object made

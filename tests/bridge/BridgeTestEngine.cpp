@@ -154,15 +154,18 @@ public:
     // Longer than the 9 bytes the plug-in offers, so that a test sees the cut.
     void getParameterLabel(int32_t index, char* text, int32_t size) override
     {
-        std::snprintf(text, static_cast<size_t>(size), "Label%d-long", static_cast<int>(index));
+        if (!fillWhole(text, size))
+            std::snprintf(text, static_cast<size_t>(size), "Label%d-long", static_cast<int>(index));
     }
     void getParameterDisplay(int32_t index, char* text, int32_t size) override
     {
-        std::snprintf(text, static_cast<size_t>(size), "Disp%d-longer", static_cast<int>(index));
+        if (!fillWhole(text, size))
+            std::snprintf(text, static_cast<size_t>(size), "Disp%d-longer", static_cast<int>(index));
     }
     void getParameterName(int32_t index, char* text, int32_t size) override
     {
-        std::snprintf(text, static_cast<size_t>(size), "Name%d-longer", static_cast<int>(index));
+        if (!fillWhole(text, size))
+            std::snprintf(text, static_cast<size_t>(size), "Name%d-longer", static_cast<int>(index));
     }
 
     void setProcessMode(int32_t mode) override
@@ -178,6 +181,15 @@ private:
     ~BridgeEngine() = default;
 
     static bool inRange(int32_t index) { return index >= 0 && index < bridge_test::probeParameterRoom; }
+
+    // A careless engine's text: every byte offered, no terminator.
+    static bool fillWhole(char* text, int32_t size)
+    {
+        if (!probe.unterminatedTexts || size <= 0)
+            return false;
+        std::memset(text, 'W', static_cast<size_t>(size));
+        return true;
+    }
 
     void sendScriptedMidi()
     {
