@@ -43,7 +43,15 @@ int32_t Velmorant::barBeatTickToTicks(int32_t bar, int32_t beat, int32_t tick)
     if (bar != 1)
         beats += (int64_t{bar} - 1) * usable(getTimeSigNumerator());
     const int64_t denominator = usable(getTimeSigDenominator());
-    return static_cast<int32_t>(tick + beats * wholeNoteTicks / denominator);
+    // beats * 1920 / denominator, split so that no product leaves 64 bits
+    // (extreme bars times a huge numerator would): whole beats of the
+    // denominator, then the rest. The sum is cut to 32 bits by unsigned,
+    // wrapping arithmetic, the same value the plain sum gives when it fits.
+    const int64_t whole = beats / denominator;
+    const int64_t part = beats % denominator * wholeNoteTicks / denominator;
+    const uint64_t sum = static_cast<uint64_t>(int64_t{tick}) + static_cast<uint64_t>(whole) * wholeNoteTicks +
+                         static_cast<uint64_t>(part);
+    return static_cast<int32_t>(static_cast<uint32_t>(sum));
 }
 
 void Velmorant::ticksToBarBeatTick(int32_t ticks, int32_t* bar, int32_t* beat, int32_t* tick)

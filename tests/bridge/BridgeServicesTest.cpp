@@ -131,6 +131,20 @@ TEST_F(BridgeServices, TicksConvertToBarsAtSixEight)
     EXPECT_EQ(context()->barBeatTickToTicks(1, 7, 0), 1440);
 }
 
+// An engine may ask for any bar; at a signature of 2147483647/1 the lowest
+// bar lies 8.9e21 ticks back, beyond 64 bits. The answer is that position
+// cut to 32 bits, as for every position beyond them.
+TEST_F(BridgeServices, BarBeatTickToTicks_OfExtremeBars_CutsThePositionTo32BitsWithoutOverflow)
+{
+    signature(INT32_MAX, 1);
+    // Exactly: (-2^31 - 1) * (2^31 - 1) + (-2^31 - 1) beats = -(2^62 + 2^31) beats of 1920 ticks,
+    // -(2^62 + 2^31) * 1920 = -2^62 * 1920 - 2^31 * 1920, which is 0 modulo 2^32 (1920 = 2^7 * 15).
+    EXPECT_EQ(context()->barBeatTickToTicks(INT32_MIN, INT32_MIN, 5), 5);
+    // Positions that fit keep their value; those just beyond 32 bits wrap.
+    EXPECT_EQ(context()->barBeatTickToTicks(1, 1001, 7), 1000 * 1920 + 7);
+    EXPECT_EQ(context()->barBeatTickToTicks(1, 1118483, 0), static_cast<int32_t>(uint32_t{1118482u} * 1920u));
+}
+
 TEST_F(BridgeServices, MissingOrBrokenSignaturesCountAsFourFour)
 {
     // Before any time information the signature is 0/0.
