@@ -262,6 +262,9 @@ void HostileHost::check()
         fail(damage);
     if (effect != nullptr && std::memcmp(effect, &recordAtOpen, sizeof recordAtOpen) != 0)
         fail("the effect record changed");
+    const char* breach = nullptr;
+    if (options.engineBreaches != nullptr && options.engineBreaches(&breach) != 0)
+        fail(std::string("the plug-in breached the engine contract: ") + (breach != nullptr ? breach : ""));
 }
 
 // The host side of the conversation: well-formed requests get plausible
@@ -917,6 +920,14 @@ void HostileHost::chunkCall()
     if (!fault.empty())
         return;
     const uint8_t* again = static_cast<const uint8_t*>(*place);
+    if (size < 0 || (size > 0 && again == nullptr)) {
+        fail("effGetChunk answered size " + std::to_string(static_cast<long long>(size)) + " with no data");
+        return;
+    }
+    if (!options.chunksRoundTrip) {
+        lastChunk.assign(again, again + size);
+        return;
+    }
     if (size != static_cast<intptr_t>(lastChunk.size()) ||
         (size > 0 && (again == nullptr || std::memcmp(again, lastChunk.data(), lastChunk.size()) != 0)))
         fail("a chunk restored and saved again came back different");

@@ -32,6 +32,48 @@ struct HostileOptions {
     bool verbose = false;
     // Above 0: the magnitude no sample of a replacing render may exceed.
     float maxAmplitude = 0.0f;
+    // An engine that checks what the plug-in hands it: answers how often the
+    // plug-in breached the engine contract, and the first breach.
+    int32_t(__cdecl* engineBreaches)(const char** first) = nullptr;
+    // The engine saves what it restored: a chunk saved, restored and saved
+    // again comes back the same.
+    bool chunksRoundTrip = true;
+};
+
+// The exports of an engine that draws its misbehaviour from a seed.
+typedef void(__cdecl* SeedEngineProc)(uint64_t seed);
+typedef int32_t(__cdecl* EngineBreachesProc)(const char** first);
+
+// Keeps the engine module loaded around one session, with its seed set when
+// it draws misbehaviour from one: the plug-in's own load of the module then
+// finds this one. Engines without those exports are only kept loaded.
+class SeededEngine {
+public:
+    SeededEngine(const std::string& enginePath, uint64_t seed) : module(LoadLibraryA(enginePath.c_str()))
+    {
+        if (auto seedEngine = reinterpret_cast<SeedEngineProc>(procedure("SeedHostileEngine")))
+            seedEngine(seed);
+    }
+    ~SeededEngine()
+    {
+        if (module != nullptr)
+            FreeLibrary(module);
+    }
+    SeededEngine(const SeededEngine&) = delete;
+    SeededEngine& operator=(const SeededEngine&) = delete;
+
+    EngineBreachesProc breaches() const
+    {
+        return reinterpret_cast<EngineBreachesProc>(procedure("HostileEngineBreaches"));
+    }
+
+private:
+    void* procedure(const char* name) const
+    {
+        return module != nullptr ? reinterpret_cast<void*>(GetProcAddress(module, name)) : nullptr;
+    }
+
+    HMODULE module;
 };
 
 class HostileHost {

@@ -70,10 +70,13 @@ bool isReferenceEngine(const std::string& engine)
 
 bool runSeed(const velmorant_test::PluginStage& stage, const Arguments& arguments, unsigned long long seed)
 {
+    hostile_test::SeededEngine engine(stage.enginePath(), seed);
     hostile_test::HostileOptions options;
     options.seed = seed;
     options.verbose = arguments.verbose;
     options.maxAmplitude = isReferenceEngine(arguments.engine) ? 1.0f : 0.0f;
+    options.engineBreaches = engine.breaches();
+    options.chunksRoundTrip = arguments.engine.find("HostileEngine") == std::string::npos;
     hostile_test::HostileHost host(options);
     bool ok = host.open(stage.entry()) && host.run(arguments.calls);
     ok = host.close() && ok;
