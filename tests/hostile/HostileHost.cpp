@@ -171,6 +171,7 @@ bool HostileHost::open(VstPluginMainProc entry)
         fail("the entry answered a record without the magic or a dispatcher");
         return false;
     }
+    this->entry = entry;
     effect = made;
     // The host's own field: the plug-in must leave it as the host set it.
     effect->user = reinterpret_cast<void*>(static_cast<intptr_t>(0x5A5A));
@@ -275,7 +276,11 @@ intptr_t HostileHost::answer(EffectRecord* from, int32_t opcode, int32_t index, 
     (void)index;
     (void)value;
     (void)opt;
-    if (effect != nullptr && from != effect) {
+    // The entry asks for the version before any record exists, and a second
+    // instance under construction has a record the host does not know yet.
+    const bool known = from == effect || (from != nullptr && from == otherEffect) || constructing ||
+                       (from == nullptr && opcode == audioMasterVersion);
+    if (effect != nullptr && !known) {
         fail("a host request with opcode " + std::to_string(opcode) + " came with a foreign effect record");
         return 0;
     }
@@ -302,13 +307,32 @@ intptr_t HostileHost::answer(EffectRecord* from, int32_t opcode, int32_t index, 
         static const intptr_t eventAnswers[] = {1, 1, 0, -1, 2};
         return answers.pick(eventAnswers);
     }
+    case audioMasterAutomate:
+        // Hosts read the new value and its text back at once, from inside
+        // the request.
+        if (answers.chance(300))
+            readBack(from, index);
+        return answers.below(2);
     case audioMasterNeedIdle:
     case audioMasterWantMidi:
-    case audioMasterAutomate:
         return answers.below(2);
     default:
         return 0;
     }
+}
+
+void HostileHost::readBack(EffectRecord* from, int32_t index)
+{
+    if (from == nullptr)
+        return;
+    (void)from->getParameterEntry(from, index);
+    GuardedBlock text(9, 0xCC, "parameter display read back inside audioMasterAutomate");
+    from->dispatcherEntry(from, effGetParamDisplay, index, 0, text.data(), 0.0f);
+    const std::string damage = text.damage();
+    if (!damage.empty())
+        fail(damage);
+    else if (text.written(0xCC) && !text.terminated())
+        fail(text.name() + ": written without a terminator inside the buffer");
 }
 
 void HostileHost::step()
@@ -321,10 +345,45 @@ void HostileHost::step()
         processingBlock();
     else if (kind < 84)
         parameterCall();
-    else if (kind < 95)
+    else if (kind < 94)
         chunkCall();
-    else
+    else if (kind < 97)
         windowCall();
+    else
+        secondInstance();
+}
+
+// A second instance of the same plug-in lives and dies beside the first, its
+// editor in the same host window: the engine module and its window class are
+// shared, their release must not disturb the first.
+void HostileHost::secondInstance()
+{
+    const bool withEditor = random.chance(500);
+    const int32_t frames = random.between(0, 256);
+    GuardedBlock& left = arena.make(sizeof(float) * static_cast<size_t>(frames), "second instance output");
+    GuardedBlock& right = arena.make(sizeof(float) * static_cast<size_t>(frames), "second instance output");
+    float* outputs[2] = {reinterpret_cast<float*>(left.data()), reinterpret_cast<float*>(right.data())};
+    HWND parent = withEditor ? hostWindow() : nullptr;
+    describe("a second instance: open, resume, a block of %d, %s, close", static_cast<int>(frames),
+             withEditor ? "its editor in the host window" : "no editor");
+    into("second instance", [&] {
+        constructing = true;
+        EffectRecord* other = entry != nullptr ? entry(&HostileCallback::dispatch) : nullptr;
+        constructing = false;
+        if (other == nullptr) {
+            fail("the entry gave no second instance");
+            return;
+        }
+        otherEffect = other;
+        other->dispatcherEntry(other, effOpen, 0, 0, nullptr, 0.0f);
+        other->dispatcherEntry(other, effMainsChanged, 0, 1, nullptr, 0.0f);
+        if (other->numOutputs == 2)
+            other->processReplacingEntry(other, nullptr, outputs, frames);
+        if (parent != nullptr)
+            other->dispatcherEntry(other, effEditOpen, 0, 0, parent, 0.0f);
+        other->dispatcherEntry(other, effClose, 0, 0, nullptr, 0.0f);
+        otherEffect = nullptr;
+    });
 }
 
 // ---------------------------------------------------------------------------

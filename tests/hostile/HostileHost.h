@@ -114,6 +114,8 @@ private:
     void parameterCall();
     void chunkCall();
     void windowCall();
+    void secondInstance();
+    void readBack(EffectRecord* from, int32_t index);
 
     // Runs one call into the plug-in with the crash and hang reporters told
     // what it is, then checks the lent memory and the record.
@@ -137,7 +139,10 @@ private:
     HostileOptions options;
     HostileRandom random;
     HostileRandom answers;  // the host's own answers: a stream apart from the calls
+    VstPluginMainProc entry = nullptr;
     EffectRecord* effect = nullptr;
+    EffectRecord* otherEffect = nullptr;
+    bool constructing = false;
     EffectRecord recordAtOpen{};
     GuardedArena arena;
     std::string fault;
