@@ -88,21 +88,21 @@ TEST_F(BridgeProcessing, ProcessLevelIsReportedOncePerResumeWithTheModeTable)
 
     const std::vector<std::pair<int32_t, int32_t>> levelToMode = {{1, 1}, {2, 2}, {3, 2}, {4, 1}, {0, 0}, {7, 0}};
     for (const auto& [level, mode] : levelToMode) {
-        SCOPED_TRACE("host process level " + std::to_string(level));
+        const std::string where = "host process level " + std::to_string(level);
         host.processLevel(level);
         probe->callCount = 0;
         host.clear();
         effect().dispatch(effMainsChanged, 0, 1);
         block();
         block();
-        float left[4], right[4];
+        float left[4] = {}, right[4] = {};
         float* outputs[2] = {left, right};
         effect().process(nullptr, outputs, 4);
         EXPECT_EQ(processEvents(empty.list()), 1);
         const std::vector<ProbeCall> modes = calls(Call::SetProcessMode);
-        ASSERT_EQ(modes.size(), 1u);
-        EXPECT_EQ(modes[0].a, mode);
-        EXPECT_EQ(host.count(audioMasterGetCurrentProcessLevel), 1u);
+        ASSERT_EQ(modes.size(), 1u) << where;
+        EXPECT_EQ(modes[0].a, mode) << where;
+        EXPECT_EQ(host.count(audioMasterGetCurrentProcessLevel), 1u) << where;
     }
 }
 
@@ -224,7 +224,7 @@ TEST_F(BridgeProcessing, TransportChangesAreTracedAroundEachEntry)
     block();
     time.flags = kVstTransportChanged | kVstPpqPosValid;
     time.samplePos = 2000.0;
-    float left[4], right[4];
+    float left[4] = {}, right[4] = {};
     float* outputs[2] = {left, right};
     effect().process(nullptr, outputs, 4);
     time.flags = kVstPpqPosValid;
