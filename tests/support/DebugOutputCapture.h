@@ -37,13 +37,18 @@ public:
         maxTexts_ = maxTexts;
         previous_ = current();
         current() = this;
-        handler_ = AddVectoredExceptionHandler(1, &DebugOutputCapture::handler);
+        // One handler serves every nested capture: 32-bit Wine crashes when
+        // two vectored handlers continue the same debug-print exception.
+        if (registrations()++ == 0)
+            installedHandler() = AddVectoredExceptionHandler(1, &DebugOutputCapture::handler);
     }
 
     ~DebugOutputCapture()
     {
-        if (handler_ != nullptr)
-            RemoveVectoredExceptionHandler(handler_);
+        if (--registrations() == 0 && installedHandler() != nullptr) {
+            RemoveVectoredExceptionHandler(installedHandler());
+            installedHandler() = nullptr;
+        }
         current() = previous_;
     }
 
@@ -51,7 +56,7 @@ public:
     DebugOutputCapture& operator=(const DebugOutputCapture&) = delete;
 
     // True when the handler could be installed.
-    bool active() const { return handler_ != nullptr; }
+    bool active() const { return installedHandler() != nullptr; }
 
     // Every text captured so far, one entry per OutputDebugStringA call,
     // exactly as passed.
@@ -111,6 +116,18 @@ private:
         return capture;
     }
 
+    static int& registrations()
+    {
+        static int count = 0;
+        return count;
+    }
+
+    static void*& installedHandler()
+    {
+        static void* handle = nullptr;
+        return handle;
+    }
+
     static LONG CALLBACK handler(EXCEPTION_POINTERS* pointers)
     {
         const EXCEPTION_RECORD* record = pointers != nullptr ? pointers->ExceptionRecord : nullptr;
@@ -145,7 +162,6 @@ private:
     std::atomic<std::size_t> dropped_{0};
     mutable std::atomic_flag busy_ = ATOMIC_FLAG_INIT;
     DebugOutputCapture* previous_ = nullptr;
-    void* handler_ = nullptr;
 };
 
 }  // namespace velmorant_test
