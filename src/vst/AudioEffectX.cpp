@@ -49,8 +49,10 @@ AudioEffectX::~AudioEffectX() = default;
 intptr_t AudioEffectX::dispatcher(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
     char* const text = static_cast<char*>(ptr);
     switch (opcode) {
+    // A null list still marks a processing block (transport, process level):
+    // the operation skips the list itself.
     case effProcessEvents:
-        return ptr != nullptr ? processEvents(static_cast<VstEvents*>(ptr)) : 0;
+        return processEvents(static_cast<VstEvents*>(ptr));
     case effCanBeAutomated:
         return answer(canBeAutomated(index));
     case effString2Parameter:
@@ -118,8 +120,9 @@ intptr_t AudioEffectX::dispatcher(int32_t opcode, int32_t index, intptr_t value,
         return getVendorVersion();
     case effVendorSpecific:
         return vendorSpecific(index, value, ptr, opt);
+    // canDo answers a null text itself (never "yes"), without reading it.
     case effCanDo:
-        return ptr != nullptr ? canDo(text) : 0;
+        return canDo(text);
     case effGetTailSize:
         return getTailSize();
     case effIdle:

@@ -168,10 +168,22 @@ TEST(VstDispatcher, NullBuffersFromTheHostNeverReachTheOperation) {
     EXPECT_EQ(dispatch(record, effGetChunk, 1, 0, nullptr), 0);
     EXPECT_EQ(dispatch(record, effGetProgramNameIndexed, 0, 0, nullptr), 0);
     EXPECT_EQ(dispatch(record, effGetEffectName, 0, 0, nullptr), 0);
-    EXPECT_EQ(dispatch(record, effCanDo, 0, 0, nullptr), 0);
-    EXPECT_EQ(dispatch(record, effProcessEvents, 0, 0, nullptr), 0);
 
     EXPECT_TRUE(effect->calls.empty());
+    dispatch(record, effClose);
+}
+
+// A null event list still marks a processing block and a null capability text
+// still deserves a "no": the operations answer these themselves.
+TEST(VstDispatcher, NullEventListsAndCapabilityTextsReachTheOperationThatAnswers) {
+    ProbeEffect* effect = new ProbeEffect(nullptr);
+    EffectRecord* record = effect->getEffectRecord();
+    effect->intAnswer = 99;
+
+    EXPECT_EQ(dispatch(record, effCanDo, 0, 0, nullptr), 99);
+    EXPECT_EQ(dispatch(record, effProcessEvents, 0, 0, nullptr), 99);
+
+    EXPECT_EQ(effect->calls.size(), 2u);
     dispatch(record, effClose);
 }
 
