@@ -160,9 +160,9 @@ private:
 };
 
 // Once per process: an unhandled exception, a hardware exception inside a
-// call into the plug-in, or a call that runs longer than hangSeconds prints
-// the seed, call index and call of the host in progress on standard error;
-// the first and the last end the process.
+// call into the plug-in, or (64-bit only) a call that runs longer than
+// hangSeconds prints the seed, call index and call of the host in progress on
+// standard error; the first and the last end the process.
 void installCrashReporter(unsigned hangSeconds);
 
 // Tells the reporters which call into the plug-in is in progress. leaveCall
