@@ -2,13 +2,17 @@
 // replaying one seed exactly:
 //
 //   hostile_host [--engine FILE] [--seed N] [--seeds N] [--calls N]
-//                [--chunks N] [--leak N] [--verbose] [--hang-seconds N]
+//                [--chunks N] [--leak N] [--threads] [--verbose] [--hang-seconds N]
 //
 // Runs seeds N .. N+seeds-1 of the randomized host (each from instantiation to
 // effClose), then, with --chunks, that many damaged chunks per seed, and with
-// --leak, N repeated sessions of the first seed with a heap census. Engines
-// are found beside the program. The last line counts the seeds:
-// "N passed, N failed". Exit code 0 only when every seed passed.
+// --leak, N repeated sessions of the first seed with a heap census. With
+// --threads (64-bit only) a second thread reads and writes parameters and
+// their texts all the while, as a host's user interface does during
+// processing; such runs do not replay exactly. Engines are found beside the
+// program. The last line counts the seeds: "N passed, N failed". Exit code 0
+// only when every seed passed.
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,15 +33,77 @@ struct Arguments {
     long long chunks = 0;
     long long leak = 0;
     bool verbose = false;
+    bool threads = false;
     unsigned hangSeconds = 60;
+};
+
+// The user-interface thread of a host: parameter values and texts, read and
+// written while the other thread processes.
+class ParameterTraffic {
+public:
+    ParameterTraffic(EffectRecord* effect, uint64_t seed) : effect(effect), random(seed * 7919u + 17u)
+    {
+        thread = CreateThread(nullptr, 0, &ParameterTraffic::run, this, 0, nullptr);
+    }
+
+    // Stops the thread; empty when nothing went wrong on it.
+    std::string finish()
+    {
+        stop.store(true);
+        if (thread != nullptr) {
+            WaitForSingleObject(thread, INFINITE);
+            CloseHandle(thread);
+            thread = nullptr;
+        }
+        return fault;
+    }
+
+    ~ParameterTraffic() { finish(); }
+
+private:
+    static DWORD WINAPI run(void* self)
+    {
+        static_cast<ParameterTraffic*>(self)->loop();
+        return 0;
+    }
+
+    void loop()
+    {
+        static const int32_t textOpcodes[] = {effGetParamLabel, effGetParamDisplay, effGetParamName};
+        while (!stop.load() && fault.empty()) {
+            const int32_t index = random.between(-1, effect->numParams);
+            switch (random.below(3)) {
+            case 0:
+                effect->setParameterEntry(effect, index, random.floatBoundary());
+                break;
+            case 1:
+                (void)effect->getParameterEntry(effect, index);
+                break;
+            default: {
+                hostile_test::GuardedBlock text(9, 0xCC, "parameter text on the interface thread");
+                effect->dispatcherEntry(effect, random.pick(textOpcodes), index, 0, text.data(), 0.0f);
+                fault = text.damage();
+                if (fault.empty() && text.written(0xCC) && !text.terminated())
+                    fault = text.name() + ": written without a terminator inside the buffer";
+                break;
+            }
+            }
+        }
+    }
+
+    EffectRecord* effect;
+    hostile_test::HostileRandom random;
+    std::atomic<bool> stop{false};
+    std::string fault;
+    HANDLE thread = nullptr;
 };
 
 bool parse(int argc, char** argv, Arguments& arguments)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string name = argv[i];
-        if (name == "--verbose") {
-            arguments.verbose = true;
+        if (name == "--verbose" || name == "--threads") {
+            (name == "--verbose" ? arguments.verbose : arguments.threads) = true;
             continue;
         }
         if (i + 1 >= argc)
@@ -76,10 +142,24 @@ bool runSeed(const velmorant_test::PluginStage& stage, const Arguments& argument
     options.verbose = arguments.verbose;
     options.maxAmplitude = isReferenceEngine(arguments.engine) ? 1.0f : 0.0f;
     options.engineBreaches = engine.breaches();
-    options.chunksRoundTrip = arguments.engine.find("HostileEngine") == std::string::npos;
+    // Parameters written on the interface thread change the state between a
+    // save and the next.
+    options.chunksRoundTrip = arguments.engine.find("HostileEngine") == std::string::npos && !arguments.threads;
     hostile_test::HostileHost host(options);
-    bool ok = host.open(stage.entry()) && host.run(arguments.calls);
+    bool ok = host.open(stage.entry());
+    std::string threadFault;
+    if (ok && arguments.threads) {
+        ParameterTraffic traffic(host.record(), seed);
+        ok = host.run(arguments.calls);
+        threadFault = traffic.finish();
+    } else if (ok) {
+        ok = host.run(arguments.calls);
+    }
     ok = host.close() && ok;
+    if (!threadFault.empty()) {
+        std::printf("FAILED seed %llu, interface thread: %s\n", seed, threadFault.c_str());
+        return false;
+    }
     if (!ok) {
         std::printf("FAILED %s\n  replay: hostile_host --engine %s --seed %llu --calls %lld --verbose\n",
                     host.report().c_str(), arguments.engine.c_str(), seed,
@@ -132,9 +212,17 @@ int main(int argc, char** argv)
     if (!parse(argc, argv, arguments)) {
         std::fprintf(stderr,
                      "usage: hostile_host [--engine FILE] [--seed N] [--seeds N] [--calls N] [--chunks N] "
-                     "[--leak N] [--verbose] [--hang-seconds N]\n");
+                     "[--leak N] [--threads] [--verbose] [--hang-seconds N]\n");
         return 2;
     }
+#if !defined(_WIN64)
+    if (arguments.threads) {
+        // A live second thread ends the emulated 32-bit process at the next
+        // exception (see installCrashReporter).
+        std::fprintf(stderr, "hostile_host: --threads needs the 64-bit program\n");
+        return 2;
+    }
+#endif
     velmorant_test::PluginStage stage("Velmorant.dll", arguments.engine);
     if (!stage.loaded()) {
         std::printf("FAILED: cannot stage Velmorant.dll with %s\n", arguments.engine.c_str());
