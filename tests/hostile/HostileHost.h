@@ -40,6 +40,14 @@ struct HostileOptions {
     bool chunksRoundTrip = true;
 };
 
+// The plug-in's three names for its entry; hosts use any of them, so each
+// seed takes one of them in turn.
+inline const char* entryNameFor(uint64_t seed)
+{
+    static const char* const names[] = {"VSTPluginMain", "main", "main_plugin"};
+    return names[seed % 3];
+}
+
 // The exports of an engine that draws its misbehaviour from a seed.
 typedef void(__cdecl* SeedEngineProc)(uint64_t seed);
 typedef int32_t(__cdecl* EngineBreachesProc)(const char** first);

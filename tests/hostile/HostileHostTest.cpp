@@ -30,7 +30,7 @@ void runSeeds(const char* engineDll, float maxAmplitude, bool chunksRoundTrip = 
         options.engineBreaches = engine.breaches();
         options.chunksRoundTrip = chunksRoundTrip;
         HostileHost host(options);
-        ASSERT_TRUE(host.open(stage.entry())) << host.report();
+        ASSERT_TRUE(host.open(stage.procAs<VstPluginMainProc>(hostile_test::entryNameFor(seed)))) << host.report();
         const bool ran = host.run(hostile_test::callsPerSeed());
         EXPECT_TRUE(host.close() && ran) << host.report();
     }

@@ -146,7 +146,7 @@ bool runSeed(const velmorant_test::PluginStage& stage, const Arguments& argument
     // save and the next.
     options.chunksRoundTrip = arguments.engine.find("HostileEngine") == std::string::npos && !arguments.threads;
     hostile_test::HostileHost host(options);
-    bool ok = host.open(stage.entry());
+    bool ok = host.open(stage.procAs<VstPluginMainProc>(hostile_test::entryNameFor(seed)));
     std::string threadFault;
     if (ok && arguments.threads) {
         ParameterTraffic traffic(host.record(), seed);
