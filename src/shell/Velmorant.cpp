@@ -88,6 +88,13 @@ Velmorant::~Velmorant()
         chunkBuffer->release();
         chunkBuffer = nullptr;
     }
+    releaseEngine();
+    // transportBroadcaster and the framework base (with the editor) follow
+    // in the order of destruction.
+}
+
+void Velmorant::releaseEngine()
+{
     if (engine != nullptr) {
         engine->callback = nullptr;
         engine->context = nullptr;
@@ -100,8 +107,6 @@ Velmorant::~Velmorant()
     // cleared); it is freed outside the handler, whose exception object may
     // live in that module.
     loader.unload();
-    // transportBroadcaster and the framework base (with the editor) follow
-    // in the order of destruction.
 }
 
 void Velmorant::abandonEngine()
@@ -112,15 +117,7 @@ void Velmorant::abandonEngine()
         setEditor(nullptr);
         delete editorOfEngine;
     }
-    if (engine != nullptr) {
-        engine->callback = nullptr;
-        engine->context = nullptr;
-    }
-    try {
-        loader.unload();
-    } catch (...) {
-    }
-    loader.unload();  // outside the handler, as in the destructor
+    releaseEngine();
     engine = nullptr;
     EngineLoader::showLoadError("Cannot instantiate %s:\ninitialization faied!", "Zandoruvel2");
 }

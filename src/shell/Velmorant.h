@@ -118,6 +118,8 @@ protected:
     // Gives back an engine that failed during construction and tells the user;
     // the instance is then engine-less and the entry discards it.
     void abandonEngine();
+    // Clears the engine's callback words, releases it and unloads its module.
+    void releaseEngine();
 
     // Host-driven parameter writes in progress; engine reports during one are echoes.
     volatile long parameterChangeDepth;  // LONG for the interlocked operations
