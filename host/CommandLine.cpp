@@ -58,7 +58,13 @@ const char* usageText()
            "  --save-state FILE      save the state chunk (after --load-state and --set)\n"
            "  --trace                print the plug-in's debug output lines\n"
            "  --progress             always show progress (shown anyway past 30 s of audio)\n"
-           "  --quiet                print errors only\n";
+           "  --quiet                print errors only\n"
+           "  --soak SECONDS         play the sequence in a loop this long, without a file, and\n"
+           "                         report the process's memory before and after\n"
+           "  --state-every SECONDS  soak: save and restore the state this often (default 5, 0: never)\n"
+           "  --edit-every SECONDS   soak: drag a slider in the plug-in's window this often\n"
+           "                         (default 1, 0: never)\n"
+           "  --report-every SECONDS soak: print the memory this often\n";
 }
 
 bool parseCommandLine(const std::vector<std::string>& arguments, Options& options, std::string& error)
@@ -137,6 +143,19 @@ bool parseCommandLine(const std::vector<std::string>& arguments, Options& option
                 error = "--tail takes seconds from 0 to 600";
                 return false;
             }
+        } else if (argument == "--soak") {
+            if (!value(text) || !toNumber(text, 1.0, 7.0 * 24 * 3600, options.soakSeconds)) {
+                error = "--soak takes seconds of audio from 1 to a week";
+                return false;
+            }
+        } else if (argument == "--state-every" || argument == "--edit-every" || argument == "--report-every") {
+            double& seconds = argument == "--state-every"  ? options.stateEverySeconds
+                              : argument == "--edit-every" ? options.editEverySeconds
+                                                           : options.reportEverySeconds;
+            if (!value(text) || !toNumber(text, 0.0, 24 * 3600, seconds) || (seconds > 0.0 && seconds < 0.01)) {
+                error = argument + " takes 0 (never) or seconds from 0.01 to a day";
+                return false;
+            }
         } else if (argument == "--timesig") {
             if (!value(text)) {
                 return false;
@@ -169,6 +188,10 @@ bool parseCommandLine(const std::vector<std::string>& arguments, Options& option
             error = "more than one plug-in given ('" + options.pluginPath + "' and '" + argument + "')";
             return false;
         }
+    }
+    if (options.soakSeconds > 0.0 && !options.outputPath.empty()) {
+        error = "--soak writes no file; leave out --out";
+        return false;
     }
     if (options.pluginPath.empty() && !options.help) {
         error = "no plug-in given";

@@ -35,6 +35,11 @@ struct Options {
     bool quiet = false;
     bool progress = false;        // forced on; otherwise shown for renders over 30 s
     bool help = false;
+    // A soak: this many seconds of the sequence in a loop, no file written.
+    double soakSeconds = 0.0;
+    double stateEverySeconds = 5.0;
+    double editEverySeconds = 1.0;
+    double reportEverySeconds = 0.0;
 };
 
 bool parseCommandLine(const std::vector<std::string>& arguments, Options& options, std::string& error);

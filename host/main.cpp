@@ -16,6 +16,7 @@
 #include "MidiFile.h"
 #include "PluginInstance.h"
 #include "Renderer.h"
+#include "Soak.h"
 #include "Transport.h"
 #include "WavWriter.h"
 
@@ -32,6 +33,7 @@ enum ExitCode {
     ExitRefused = 4,
     ExitBadInput = 5,
     ExitCannotWrite = 6,
+    ExitSoakFault = 7,
 };
 
 int fail(int code, const std::string& message)
@@ -144,6 +146,47 @@ double decibels(double value)
     return value > 0.0 ? 20.0 * std::log10(value) : -INFINITY;
 }
 
+// The soak's figures on standard output; a state that does not read back as
+// it was restored, or output that is not a number, fails it.
+int soak(PluginInstance& plugin, const MidiSequence& sequence, const Transport& transport, const Options& options)
+{
+    SoakSettings settings;
+    settings.seconds = options.soakSeconds;
+    settings.blockSize = options.blockSize;
+    settings.stateEverySeconds = options.stateEverySeconds;
+    settings.editEverySeconds = options.editEverySeconds;
+    settings.reportEverySeconds = options.reportEverySeconds;
+    SoakResult result;
+    std::string error;
+    if (!runSoak(plugin, sequence, transport, settings, result, error)) {
+        return fail(ExitSoakFault, error);
+    }
+    plugin.close();
+    const double seconds = static_cast<double>(result.frames) / options.sampleRate;
+    std::printf("soak: %.1f s of audio in %lld blocks of %d (%lld loops) in %.1f s, %.1f times real time\n", seconds,
+                static_cast<long long>(result.blocks), options.blockSize, static_cast<long long>(result.loops),
+                result.wallSeconds, result.wallSeconds > 0.0 ? seconds / result.wallSeconds : 0.0);
+    std::printf("notes played: %lld, MIDI events from the plug-in: %lld, peak %.4f\n",
+                static_cast<long long>(result.notesPlayed), static_cast<long long>(result.midiEventsFromPlugin),
+                static_cast<double>(result.peak));
+    std::printf("editor: %s, drags: %lld, automation from the plug-in: %lld\n",
+                result.editorOpened ? "open" : "none", static_cast<long long>(result.drags),
+                static_cast<long long>(result.automationReported));
+    std::printf("state round trips: %lld (%lld with suspend and resume), mismatches: %lld\n",
+                static_cast<long long>(result.stateRoundTrips), static_cast<long long>(result.restarts),
+                static_cast<long long>(result.stateMismatches));
+    std::printf("memory after load: %s\n", result.afterLoad.describe().c_str());
+    std::printf("memory after warm-up: %s\n", result.afterWarmUp.describe().c_str());
+    std::printf("memory at end: %s\n", result.atEnd.describe().c_str());
+    if (result.stateMismatches > 0) {
+        return fail(ExitSoakFault, "a restored state read back differently");
+    }
+    if (result.nonFiniteOutput) {
+        return fail(ExitSoakFault, "the plug-in rendered samples that are not numbers");
+    }
+    return ExitOk;
+}
+
 int run(const Options& options)
 {
     DebugTraceCapture::start(options.trace);
@@ -198,7 +241,7 @@ int run(const Options& options)
             std::printf("state saved: %s (%zu bytes)\n", options.saveStatePath.c_str(), state.size());
         }
     }
-    if (options.outputPath.empty()) {
+    if (options.outputPath.empty() && options.soakSeconds <= 0.0) {
         return ExitOk;
     }
 
@@ -215,6 +258,9 @@ int run(const Options& options)
         }
     }
     const Transport transport(sequence, options.sampleRate, options.tempo, options.numerator, options.denominator);
+    if (options.soakSeconds > 0.0) {
+        return soak(plugin, sequence, transport, options);
+    }
     WavWriter writer;
     if (!writer.open(options.outputPath, 2, options.sampleRate, options.format)) {
         return fail(ExitCannotWrite, "cannot create the WAV file '" + options.outputPath + "'");

@@ -1,0 +1,281 @@
+#include "Soak.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstddef>
+#include <cstdio>
+#include <vector>
+
+namespace host {
+
+namespace {
+
+// Where a user's mouse finds the reference engine's sliders: one row per
+// parameter under a title, each with a bar to drag.
+constexpr int titleHeight = 36;
+constexpr int rowHeight = 24;
+constexpr int barLeft = 96;
+constexpr int barWidth = 220;
+// Detune, cutoff, resonance, envelope amount, LFO amount: rows that change
+// the sound but neither its level nor the MIDI output mode.
+constexpr int dragRows[] = {1, 2, 3, 4, 10};
+// Every so many state restores the host also suspends and resumes the
+// plug-in around it, as hosts do when a project is reloaded.
+constexpr int64_t restoresPerRestart = 10;
+
+// The top-level window a host gives the plug-in's editor.
+class EditorFrame {
+public:
+    EditorFrame()
+    {
+        window = CreateWindowExA(0, "STATIC", "velmorant-host soak", WS_OVERLAPPEDWINDOW, 0, 0, 640, 560, nullptr,
+                                 nullptr, GetModuleHandleA(nullptr), nullptr);
+        if (window != nullptr) {
+            ShowWindow(window, SW_SHOWNOACTIVATE);  // shown, so the editor also paints
+        }
+    }
+    ~EditorFrame()
+    {
+        if (window != nullptr && IsWindow(window)) {
+            DestroyWindow(window);
+        }
+    }
+    EditorFrame(const EditorFrame&) = delete;
+    EditorFrame& operator=(const EditorFrame&) = delete;
+
+    // The innermost first child: the engine's own window, however many
+    // frames the plug-in puts around it.
+    HWND editorWindow() const
+    {
+        HWND found = nullptr;
+        for (HWND child = window != nullptr ? GetWindow(window, GW_CHILD) : nullptr; child != nullptr;
+             child = GetWindow(child, GW_CHILD)) {
+            found = child;
+        }
+        return found;
+    }
+
+    HWND window = nullptr;
+};
+
+void pumpMessages()
+{
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+// One press, two moves and a release along a slider, at places that differ
+// from drag to drag.
+void drag(HWND editor, int64_t number)
+{
+    const int row = dragRows[number % static_cast<int64_t>(std::size(dragRows))];
+    const int y = titleHeight + row * rowHeight + rowHeight / 2;
+    const int from = barLeft + static_cast<int>((number * 37) % barWidth);
+    const int to = barLeft + static_cast<int>((number * 91 + 50) % barWidth);
+    SendMessageA(editor, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(from, y));
+    SendMessageA(editor, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM((from + to) / 2, y));
+    SendMessageA(editor, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(to, y));
+    SendMessageA(editor, WM_LBUTTONUP, 0, MAKELPARAM(to, y));
+}
+
+int64_t framesOf(double seconds, double rate)
+{
+    return seconds > 0.0 ? std::max<int64_t>(1, static_cast<int64_t>(std::llround(seconds * rate))) : 0;
+}
+
+}  // namespace
+
+bool runSoak(PluginInstance& plugin, const MidiSequence& sequence, const Transport& transport,
+             const SoakSettings& settings, SoakResult& result, std::string& error)
+{
+    result = SoakResult();
+    const int32_t outputs = plugin.outputCount();
+    if (outputs <= 0) {
+        error = "the plug-in has no audio outputs to render";
+        return false;
+    }
+    std::vector<uint8_t> previousState;
+    if (settings.stateEverySeconds > 0.0 && !plugin.getChunk(previousState, error)) {
+        return false;
+    }
+    const auto started = std::chrono::steady_clock::now();
+    const double rate = transport.sampleRate();
+    const int32_t block = settings.blockSize;
+
+    std::vector<std::vector<float>> buffers(static_cast<size_t>(outputs), std::vector<float>(static_cast<size_t>(block)));
+    std::vector<float*> pointers;
+    for (std::vector<float>& buffer : buffers) {
+        pointers.push_back(buffer.data());
+    }
+
+    // The loop: the sequence, a second for the last notes to die away,
+    // rounded up to whole blocks so that every block has the same length.
+    std::vector<int64_t> frames;
+    frames.reserve(sequence.messages.size());
+    for (const MidiMessage& message : sequence.messages) {
+        frames.push_back(static_cast<int64_t>(std::llround(transport.sampleOfTick(message.tick))));
+    }
+    const int64_t lastFrame = static_cast<int64_t>(std::llround(transport.sampleOfTick(sequence.endTick)));
+    const int64_t loopFrames = (lastFrame + framesOf(1.0, rate) + block - 1) / block * block;
+    const double loopQuarters = transport.quarterOfSample(static_cast<double>(loopFrames));
+
+    std::vector<VstMidiEvent> midiEvents(sequence.messages.size() + 1);
+    std::vector<uint8_t> listStorage(sizeof(VstEvents) + sizeof(VstEvent*) * (sequence.messages.size() + 1));
+    VstEvents* list = reinterpret_cast<VstEvents*>(listStorage.data());
+    VstEvent** slots = reinterpret_cast<VstEvent**>(listStorage.data() + offsetof(VstEvents, events));
+
+    EditorFrame frame;
+    HWND editor = nullptr;
+    const bool withEditor = frame.window != nullptr && (plugin.record().flags & effFlagsHasEditor) != 0;
+    if (withEditor) {
+        ERect* rectangle = nullptr;
+        plugin.dispatch(effEditGetRect, 0, 0, &rectangle);
+        plugin.dispatch(effEditOpen, 0, 0, frame.window);
+        editor = frame.editorWindow();
+        result.editorOpened = editor != nullptr;
+        pumpMessages();
+    }
+
+    plugin.dispatch(effMainsChanged, 0, 1);
+    plugin.dispatch(effStartProcess);
+    result.afterLoad = ProcessMemory::sample();
+    result.afterWarmUp = result.afterLoad;
+
+    const int64_t total = framesOf(settings.seconds, rate);
+    const int64_t stateEvery = framesOf(settings.stateEverySeconds, rate);
+    const int64_t editEvery = framesOf(settings.editEverySeconds, rate);
+    const int64_t reportEvery = framesOf(settings.reportEverySeconds, rate);
+    const int64_t idleEvery = framesOf(0.05, rate);  // a host's editor idle, 20 times a second
+    const int64_t warmUp = std::min(framesOf(settings.warmUpSeconds, rate), total);
+    int64_t nextState = stateEvery > 0 ? stateEvery : INT64_MAX;
+    int64_t nextEdit = editEvery > 0 && editor != nullptr ? editEvery : INT64_MAX;
+    int64_t nextReport = reportEvery > 0 ? reportEvery : INT64_MAX;
+    int64_t nextIdle = idleEvery;
+    bool warmedUp = warmUp == 0;
+    const int64_t automationBefore = plugin.automationReceived;
+    const int64_t midiBefore = plugin.midiEventsReceived;
+
+    int64_t position = 0;  // within the loop
+    size_t next = 0;
+    bool transportChanged = true;
+    std::vector<uint8_t> state;
+    std::vector<uint8_t> readBack;
+    while (result.frames < total) {
+        const int32_t count = static_cast<int32_t>(std::min<int64_t>(block, total - result.frames));
+        if (position >= loopFrames) {
+            position = 0;  // the plug-in sees the jump back and tells the engine of the cycle
+            next = 0;
+            ++result.loops;
+        }
+        VstTimeInfo info = transport.timeInfo(static_cast<double>(position), true, transportChanged);
+        info.flags |= kVstTransportCycleActive | kVstCyclePosValid;
+        info.cycleStartPos = 0.0;
+        info.cycleEndPos = loopQuarters;
+        plugin.setTimeInfo(info);
+        transportChanged = false;
+
+        int32_t events = 0;
+        while (next < sequence.messages.size() && frames[next] < position + count) {
+            VstMidiEvent& event = midiEvents[static_cast<size_t>(events)];
+            event = VstMidiEvent();
+            event.type = kVstMidiType;
+            event.byteSize = sizeof(VstMidiEvent) - 8;
+            event.deltaFrames = static_cast<int32_t>(std::max<int64_t>(frames[next] - position, 0));
+            const unsigned char* bytes = sequence.messages[next].bytes;
+            for (int i = 0; i < 4; ++i) {
+                event.midiData[i] = static_cast<char>(bytes[i]);
+            }
+            if ((bytes[0] & 0xF0) == 0x90 && bytes[2] > 0) {
+                ++result.notesPlayed;
+            }
+            slots[events++] = reinterpret_cast<VstEvent*>(&event);
+            ++next;
+        }
+        list->numEvents = events;
+        list->reserved = 0;
+        if (events > 0) {
+            plugin.processEvents(list);
+        }
+        plugin.process(pointers.data(), count);
+        for (int32_t channel = 0; channel < outputs; ++channel) {
+            for (int32_t i = 0; i < count; ++i) {
+                const float sample = pointers[static_cast<size_t>(channel)][i];
+                if (!std::isfinite(sample)) {
+                    result.nonFiniteOutput = true;
+                } else {
+                    result.peak = std::max(result.peak, std::fabs(sample));
+                }
+            }
+        }
+        position += count;
+        result.frames += count;
+        ++result.blocks;
+
+        // Between blocks, what the user and the host's main thread do.
+        if (result.frames >= nextEdit) {
+            drag(editor, result.drags++);
+            pumpMessages();
+            nextEdit += editEvery;
+        }
+        if (result.frames >= nextIdle) {
+            plugin.dispatch(effEditIdle);
+            pumpMessages();
+            nextIdle += idleEvery;
+        }
+        if (result.frames >= nextState) {
+            // Save, go back to the previous save, read it back: the bytes must
+            // come back as they went in.
+            if (!plugin.getChunk(state, error)) {
+                return false;
+            }
+            const bool restart = (result.stateRoundTrips + 1) % restoresPerRestart == 0;
+            if (restart) {
+                plugin.dispatch(effStopProcess);
+                plugin.dispatch(effMainsChanged, 0, 0);
+            }
+            if (!plugin.setChunk(previousState, error) || !plugin.getChunk(readBack, error)) {
+                return false;
+            }
+            if (readBack != previousState) {
+                ++result.stateMismatches;
+            }
+            if (restart) {
+                plugin.dispatch(effMainsChanged, 0, 1);
+                plugin.dispatch(effStartProcess);
+                transportChanged = true;
+                ++result.restarts;
+            }
+            ++result.stateRoundTrips;
+            previousState.swap(state);
+            nextState += stateEvery;
+        }
+        if (!warmedUp && result.frames >= warmUp) {
+            result.afterWarmUp = ProcessMemory::sample();
+            warmedUp = true;
+        }
+        if (result.frames >= nextReport) {
+            std::fprintf(stderr, "soak: %.0f s: %s\n", static_cast<double>(result.frames) / rate,
+                         ProcessMemory::sample().describe().c_str());
+            nextReport += reportEvery;
+        }
+    }
+    result.atEnd = ProcessMemory::sample();
+    plugin.dispatch(effStopProcess);
+    plugin.dispatch(effMainsChanged, 0, 0);
+    if (withEditor) {
+        plugin.dispatch(effEditClose);
+        pumpMessages();
+    }
+    result.automationReported = plugin.automationReceived - automationBefore;
+    result.midiEventsFromPlugin = plugin.midiEventsReceived - midiBefore;
+    result.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    return true;
+}
+
+}  // namespace host
