@@ -170,7 +170,7 @@ bool HostileHost::open(VstPluginMainProc entry)
         return false;
     }
     EffectRecord* made = nullptr;
-    into("VSTPluginMain", [&] { made = entry(&HostileCallback::dispatch); });
+    into([&] { made = entry(&HostileCallback::dispatch); });
     if (made == nullptr) {
         fail("the entry answered null");
         return false;
@@ -197,7 +197,7 @@ bool HostileHost::close()
     // the check after it does not read freed memory.
     EffectRecord* closing = effect;
     effect = nullptr;
-    into("effClose", [&] { answered = closing->dispatcherEntry(closing, effClose, 0, 0, nullptr, 0.0f); });
+    into([&] { answered = closing->dispatcherEntry(closing, effClose, 0, 0, nullptr, 0.0f); });
     if (answered != 1 && fault.empty())
         fail("effClose answered " + std::to_string(static_cast<long long>(answered)));
     dropHostWindow();
@@ -257,7 +257,7 @@ bool leaveCall()
 }
 
 template <typename Call>
-void HostileHost::into(const char*, Call&& call)
+void HostileHost::into(Call&& call)
 {
     enterCall(options.seed, callsMade, description.c_str());
     call();
@@ -376,7 +376,7 @@ void HostileHost::secondInstance()
     HWND parent = withEditor ? hostWindow() : nullptr;
     describe("a second instance: open, resume, a block of %d, %s, close", static_cast<int>(frames),
              withEditor ? "its editor in the host window" : "no editor");
-    into("second instance", [&] {
+    into([&] {
         constructing = true;
         EffectRecord* other = entry != nullptr ? entry(&HostileCallback::dispatch) : nullptr;
         constructing = false;
@@ -431,7 +431,7 @@ char* HostileHost::hostText(const char* name)
 }
 
 // Records the plug-in passes on without reading (offline tasks, variable I/O,
-// MIDI program names, patch information): zero-filled room it must not write.
+// MIDI program names, patch information): filled room it must not write.
 void* HostileHost::opaqueRecord(const char* name)
 {
     if (random.chance(300))
@@ -622,7 +622,7 @@ void HostileHost::dispatcherCall()
              static_cast<int>(index), static_cast<long long>(value), ptr != nullptr ? "given" : "null",
              static_cast<double>(opt));
     intptr_t answered = 0;
-    into("dispatcher", [&] { answered = effect->dispatcherEntry(effect, opcode, index, value, ptr, opt); });
+    into([&] { answered = effect->dispatcherEntry(effect, opcode, index, value, ptr, opt); });
     if (!fault.empty())
         return;
 
@@ -811,7 +811,7 @@ void HostileHost::processingBlock()
         void* list = random.chance(100) ? nullptr : eventList(frames);
         describe("dispatcher(effProcessEvents, %s) before a block of %d", list != nullptr ? "list" : "null",
                  static_cast<int>(frames));
-        into("effProcessEvents", [&] { effect->dispatcherEntry(effect, effProcessEvents, 0, 0, list, 0.0f); });
+        into([&] { effect->dispatcherEntry(effect, effProcessEvents, 0, 0, list, 0.0f); });
     }
     if (!fault.empty())
         return;
@@ -862,17 +862,17 @@ void HostileHost::processingBlock()
              inputs != nullptr ? "given" : "null", outputs != nullptr ? "given" : "null", static_cast<int>(frames),
              timeAvailable ? "given" : "none", static_cast<int>(processLevel));
     if (doubles) {
-        into("processDoubleReplacing", [&] {
+        into([&] {
             effect->processDoubleReplacingEntry(effect, reinterpret_cast<double**>(inputs),
                                                 reinterpret_cast<double**>(outputs), frames);
         });
     } else if (adding) {
-        into("process", [&] {
+        into([&] {
             effect->processEntry(effect, reinterpret_cast<float**>(inputs), reinterpret_cast<float**>(outputs),
                                  frames);
         });
     } else {
-        into("processReplacing", [&] {
+        into([&] {
             effect->processReplacingEntry(effect, reinterpret_cast<float**>(inputs),
                                           reinterpret_cast<float**>(outputs), frames);
         });
@@ -907,10 +907,10 @@ void HostileHost::parameterCall()
     if (random.chance(500)) {
         const float value = random.floatBoundary();
         describe("setParameter(%d, %g)", static_cast<int>(index), static_cast<double>(value));
-        into("setParameter", [&] { effect->setParameterEntry(effect, index, value); });
+        into([&] { effect->setParameterEntry(effect, index, value); });
     } else {
         describe("getParameter(%d)", static_cast<int>(index));
-        into("getParameter", [&] { (void)effect->getParameterEntry(effect, index); });
+        into([&] { (void)effect->getParameterEntry(effect, index); });
     }
 }
 
@@ -954,7 +954,7 @@ void HostileHost::chunkCall()
     const int32_t preset = random.chance(500) ? 1 : 0;
     describe("dispatcher(effGetChunk, index %d) for a round trip", static_cast<int>(preset));
     intptr_t size = 0;
-    into("effGetChunk", [&] { size = effect->dispatcherEntry(effect, effGetChunk, preset, 0, place, 0.0f); });
+    into([&] { size = effect->dispatcherEntry(effect, effGetChunk, preset, 0, place, 0.0f); });
     if (!fault.empty())
         return;
     if (size < 0 || (size > 0 && *place == nullptr)) {
@@ -972,7 +972,7 @@ void HostileHost::chunkCall()
     describe("dispatcher(effSetChunk, index %d, value %lld) with the chunk just saved", static_cast<int>(preset),
              static_cast<long long>(size));
     intptr_t restored = 0;
-    into("effSetChunk", [&] {
+    into([&] {
         restored = effect->dispatcherEntry(effect, effSetChunk, preset, size, copy.data(), 0.0f);
     });
     if (!fault.empty())
@@ -985,7 +985,7 @@ void HostileHost::chunkCall()
     arena.clear();
     place = arena.make<void*>("chunk data place");
     describe("dispatcher(effGetChunk, index %d) after the restore", static_cast<int>(preset));
-    into("effGetChunk", [&] { size = effect->dispatcherEntry(effect, effGetChunk, preset, 0, place, 0.0f); });
+    into([&] { size = effect->dispatcherEntry(effect, effGetChunk, preset, 0, place, 0.0f); });
     if (!fault.empty())
         return;
     const uint8_t* again = static_cast<const uint8_t*>(*place);
@@ -1009,15 +1009,15 @@ void HostileHost::windowCall()
     switch (random.below(3)) {
     case 0:
         describe("host destroys its window%s", editorOpen ? " under the open editor" : "");
-        into("DestroyWindow", [&] { dropHostWindow(); });
+        into([&] { dropHostWindow(); });
         break;
     case 1:
         describe("host creates its window");
-        into("CreateWindow", [&] { hostWindow(); });
+        into([&] { hostWindow(); });
         break;
     default: {
         describe("host runs its message loop");
-        into("message loop", [&] {
+        into([&] {
             MSG message;
             for (int n = 0; n < 64 && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE); ++n) {
                 TranslateMessage(&message);

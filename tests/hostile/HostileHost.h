@@ -128,7 +128,7 @@ private:
     // Runs one call into the plug-in with the crash and hang reporters told
     // what it is, then checks the lent memory and the record.
     template <typename Call>
-    void into(const char* what, Call&& call);
+    void into(Call&& call);
     void describe(const char* format, ...);
     void check();
     void fail(const std::string& what);
