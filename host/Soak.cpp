@@ -144,13 +144,18 @@ bool runSoak(PluginInstance& plugin, const MidiSequence& sequence, const Transpo
 
     plugin.dispatch(effMainsChanged, 0, 1);
     plugin.dispatch(effStartProcess);
-    result.afterLoad = ProcessMemory::sample();
-    result.afterWarmUp = result.afterLoad;
 
     const int64_t total = framesOf(settings.seconds, rate);
     const int64_t stateEvery = framesOf(settings.stateEverySeconds, rate);
     const int64_t editEvery = framesOf(settings.editEverySeconds, rate);
     const int64_t reportEvery = framesOf(settings.reportEverySeconds, rate);
+    if (reportEvery > 0) {
+        // Also before the first sample: the stream's buffer is allocated on
+        // first use and would otherwise count as growth.
+        std::fprintf(stderr, "soak: 0 s: %s\n", ProcessMemory::sample().describe().c_str());
+    }
+    result.afterLoad = ProcessMemory::sample();
+    result.afterWarmUp = result.afterLoad;
     const int64_t idleEvery = framesOf(0.05, rate);  // a host's editor idle, 20 times a second
     const int64_t warmUp = std::min(framesOf(settings.warmUpSeconds, rate), total);
     int64_t nextState = stateEvery > 0 ? stateEvery : INT64_MAX;
@@ -255,7 +260,10 @@ bool runSoak(PluginInstance& plugin, const MidiSequence& sequence, const Transpo
             previousState.swap(state);
             nextState += stateEvery;
         }
-        if (!warmedUp && result.frames >= warmUp) {
+        // Warmed up after the set audio and two seconds of wall time, by when
+        // the editor's timers have fired and the system's lazy caches are filled.
+        if (!warmedUp && result.frames >= warmUp &&
+            std::chrono::steady_clock::now() - started >= std::chrono::seconds(2)) {
             result.afterWarmUp = ProcessMemory::sample();
             warmedUp = true;
         }

@@ -20,7 +20,7 @@ struct SoakSettings {
     int32_t blockSize = 64;
     double stateEverySeconds = 5.0;  // save, restore the previous save, read back; 0: never
     double editEverySeconds = 1.0;   // one drag in the plug-in's window; 0: never
-    double warmUpSeconds = 10.0;     // rendered before the first memory sample counts
+    double warmUpSeconds = 10.0;     // rendered (and at least 2 s of wall time) before the memory counts
     double reportEverySeconds = 0.0;  // memory lines on standard error during the run; 0: none
 };
 
