@@ -426,8 +426,14 @@ bool AudioEffectX::copySpeaker(VstSpeakerProperties* to, VstSpeakerProperties* f
     to->elevation = from->elevation;
     to->radius = from->radius;
     to->reserved = from->reserved;
-    std::strncpy(to->name, from->name, sizeof(to->name) - 1);
-    to->name[sizeof(to->name) - 1] = '\0';
+    // strncpy's result spelt out (at most 63 characters, zeros to the end):
+    // with the sanitizer's checks GCC mistakes the call for a truncation.
+    size_t length = 0;
+    while (length < sizeof(to->name) - 1 && from->name[length] != '\0') {
+        ++length;
+    }
+    std::memcpy(to->name, from->name, length);
+    std::memset(to->name + length, 0, sizeof(to->name) - length);
     to->type = from->type;
     std::memcpy(to->future, from->future, sizeof(to->future));
     return true;

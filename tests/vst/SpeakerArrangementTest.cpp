@@ -94,6 +94,16 @@ TEST(VstSpeakerArrangement, CopySpeakerCopiesEveryFieldAndCutsTheNameTo63) {
     EXPECT_FALSE(h.effect->copySpeaker(&to, nullptr));
 }
 
+TEST(VstSpeakerArrangement, CopySpeakerClearsTheNameBehindAShortSource) {
+    Helpers h;
+    VstSpeakerProperties from = speakerNamed("Ls", 1);
+    VstSpeakerProperties to;
+    std::memset(&to, 0xEE, sizeof(to));
+    ASSERT_TRUE(h.effect->copySpeaker(&to, &from));
+    char expected[sizeof(to.name)] = {'L', 's'};
+    EXPECT_EQ(std::memcmp(to.name, expected, sizeof(expected)), 0);
+}
+
 TEST(VstSpeakerArrangement, MatchArrangementCopiesTypeAndSpeakers) {
     Helpers h;
     VstSpeakerArrangement* source = nullptr;
