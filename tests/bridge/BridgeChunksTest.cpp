@@ -19,7 +19,8 @@ protected:
 
     void engineWrites(const Bytes& bytes)
     {
-        std::memcpy(probe->saveBytes, bytes.data(), bytes.size());
+        if (!bytes.empty())  // an empty vector's data() may be null, which memcpy must not get
+            std::memcpy(probe->saveBytes, bytes.data(), bytes.size());
         probe->saveCount = static_cast<int32_t>(bytes.size());
     }
 
