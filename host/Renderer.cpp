@@ -1,5 +1,7 @@
 #include "Renderer.h"
 
+#include "BlockEvents.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cmath>
@@ -27,19 +29,9 @@ bool renderSequence(PluginInstance& plugin, const MidiSequence& sequence, const 
     const float* stereo[2] = {pointers[0], pointers[outputs > 1 ? 1 : 0]};
 
     // Every message's frame, fixed once so that block size cannot move it.
-    std::vector<int64_t> frames;
-    frames.reserve(sequence.messages.size());
-    for (const MidiMessage& message : sequence.messages) {
-        frames.push_back(static_cast<int64_t>(std::llround(transport.sampleOfTick(message.tick))));
-    }
+    BlockEvents blockEvents(sequence, transport);
     const int64_t lastFrame = static_cast<int64_t>(std::llround(transport.sampleOfTick(sequence.endTick)));
     const int64_t total = lastFrame + static_cast<int64_t>(std::llround(settings.tailSeconds * transport.sampleRate()));
-
-    std::vector<VstMidiEvent> midiEvents(sequence.messages.size() + 1);
-    std::vector<uint8_t> listStorage(sizeof(VstEvents) + sizeof(VstEvent*) * (sequence.messages.size() + 1));
-    VstEvents* list = reinterpret_cast<VstEvents*>(listStorage.data());
-    // The record declares two entries; the storage holds one per message.
-    VstEvent** slots = reinterpret_cast<VstEvent**>(listStorage.data() + offsetof(VstEvents, events));
 
     plugin.dispatch(effMainsChanged, 0, 1);
     plugin.dispatch(effStartProcess);
@@ -50,28 +42,11 @@ bool renderSequence(PluginInstance& plugin, const MidiSequence& sequence, const 
         const int32_t count = static_cast<int32_t>(std::min<int64_t>(block, total - position));
         plugin.setTimeInfo(transport.timeInfo(static_cast<double>(position), true, position == 0));
 
-        int32_t events = 0;
-        while (next < sequence.messages.size() && frames[next] < position + count) {
-            VstMidiEvent& event = midiEvents[static_cast<size_t>(events)];
-            event = VstMidiEvent();
-            event.type = kVstMidiType;
-            event.byteSize = sizeof(VstMidiEvent) - 8;
-            event.deltaFrames = static_cast<int32_t>(std::max<int64_t>(frames[next] - position, 0));
-            for (int i = 0; i < 4; ++i) {
-                event.midiData[i] = static_cast<char>(sequence.messages[next].bytes[i]);
-            }
-            slots[events] = reinterpret_cast<VstEvent*>(&event);
-            const unsigned char* bytes = sequence.messages[next].bytes;
-            if ((bytes[0] & 0xF0) == 0x90 && bytes[2] > 0) {
-                ++result.notesPlayed;
-            }
-            ++events;
-            ++next;
-        }
-        list->numEvents = events;
-        list->reserved = 0;
+        int64_t notes = result.notesPlayed;
+        const int32_t events = blockEvents.collect(next, position, count, notes);
+        result.notesPlayed = static_cast<int32_t>(notes);
         if (events > 0) {
-            plugin.processEvents(list);
+            plugin.processEvents(blockEvents.list());
         }
         plugin.process(pointers.data(), count);
 

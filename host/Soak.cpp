@@ -1,5 +1,7 @@
 #include "Soak.h"
 
+#include "BlockEvents.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -116,19 +118,10 @@ bool runSoak(PluginInstance& plugin, const MidiSequence& sequence, const Transpo
 
     // The loop: the sequence, a second for the last notes to die away,
     // rounded up to whole blocks so that every block has the same length.
-    std::vector<int64_t> frames;
-    frames.reserve(sequence.messages.size());
-    for (const MidiMessage& message : sequence.messages) {
-        frames.push_back(static_cast<int64_t>(std::llround(transport.sampleOfTick(message.tick))));
-    }
+    BlockEvents blockEvents(sequence, transport);
     const int64_t lastFrame = static_cast<int64_t>(std::llround(transport.sampleOfTick(sequence.endTick)));
     const int64_t loopFrames = (lastFrame + framesOf(1.0, rate) + block - 1) / block * block;
     const double loopQuarters = transport.quarterOfSample(static_cast<double>(loopFrames));
-
-    std::vector<VstMidiEvent> midiEvents(sequence.messages.size() + 1);
-    std::vector<uint8_t> listStorage(sizeof(VstEvents) + sizeof(VstEvent*) * (sequence.messages.size() + 1));
-    VstEvents* list = reinterpret_cast<VstEvents*>(listStorage.data());
-    VstEvent** slots = reinterpret_cast<VstEvent**>(listStorage.data() + offsetof(VstEvents, events));
 
     EditorFrame frame;
     HWND editor = nullptr;
@@ -185,27 +178,9 @@ bool runSoak(PluginInstance& plugin, const MidiSequence& sequence, const Transpo
         plugin.setTimeInfo(info);
         transportChanged = false;
 
-        int32_t events = 0;
-        while (next < sequence.messages.size() && frames[next] < position + count) {
-            VstMidiEvent& event = midiEvents[static_cast<size_t>(events)];
-            event = VstMidiEvent();
-            event.type = kVstMidiType;
-            event.byteSize = sizeof(VstMidiEvent) - 8;
-            event.deltaFrames = static_cast<int32_t>(std::max<int64_t>(frames[next] - position, 0));
-            const unsigned char* bytes = sequence.messages[next].bytes;
-            for (int i = 0; i < 4; ++i) {
-                event.midiData[i] = static_cast<char>(bytes[i]);
-            }
-            if ((bytes[0] & 0xF0) == 0x90 && bytes[2] > 0) {
-                ++result.notesPlayed;
-            }
-            slots[events++] = reinterpret_cast<VstEvent*>(&event);
-            ++next;
-        }
-        list->numEvents = events;
-        list->reserved = 0;
+        const int32_t events = blockEvents.collect(next, position, count, result.notesPlayed);
         if (events > 0) {
-            plugin.processEvents(list);
+            plugin.processEvents(blockEvents.list());
         }
         plugin.process(pointers.data(), count);
         for (int32_t channel = 0; channel < outputs; ++channel) {
