@@ -15,7 +15,7 @@ TEST(HostileChunks, DamagedStatesAnswerOneLeaveTheStateAndTheGoodStateStillRende
 {
     velmorant_test::PluginStage stage("Velmorant.dll", "VelmorantEngine.dll");
     ASSERT_TRUE(stage.loaded());
-    hostile_test::installCrashReporter(hostile_test::hangSeconds);
+    hostile_test::installCrashReporter(hostile_test::hangSeconds());
     const int64_t mutations = hostile_test::mutationCount();
     const hostile_test::GarbageOutcome outcome =
         hostile_test::restoreGarbageChunks(stage.entry(), hostile_test::firstSeed(), mutations);

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <limits>
 
+#include "../support/Emulation.h"
+
 namespace hostile_test {
 
 namespace {
@@ -126,16 +128,14 @@ void installCrashReporter(unsigned hangSeconds)
     hangMilliseconds = hangSeconds * 1000u;
     AddVectoredExceptionHandler(1, &noteHardwareException);
     SetUnhandledExceptionFilter(&endOnUnhandledException);
-#if defined(_WIN64)
-    if (HANDLE watchdog = CreateThread(nullptr, 0, &watchForHangs, nullptr, 0, nullptr))
-        CloseHandle(watchdog);
-#else
-    // Under the emulation that runs 32-bit Wine here, a thread alive while
-    // another raises an exception (every trace line raises one) ends the
-    // whole process. The test runner's or scripts/fuzz's time limit stands
-    // in for the watchdog.
-    (void)&watchForHangs;
-#endif
+    // Under emulated 32-bit Wine a thread alive while another raises an
+    // exception (every trace line raises one) ends the whole process; there
+    // the test runner's or scripts/fuzz's time limit stands in for the
+    // watchdog.
+    if (!velmorant_test::emulated()) {
+        if (HANDLE watchdog = CreateThread(nullptr, 0, &watchForHangs, nullptr, 0, nullptr))
+            CloseHandle(watchdog);
+    }
 }
 
 

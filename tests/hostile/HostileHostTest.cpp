@@ -20,7 +20,7 @@ void runSeeds(const char* engineDll, float maxAmplitude, bool chunksRoundTrip = 
 {
     PluginStage stage("Velmorant.dll", engineDll);
     ASSERT_TRUE(stage.loaded()) << engineDll;
-    hostile_test::installCrashReporter(hostile_test::hangSeconds);
+    hostile_test::installCrashReporter(hostile_test::hangSeconds());
     const uint64_t first = hostile_test::firstSeed();
     for (uint64_t seed = first; seed < first + static_cast<uint64_t>(hostile_test::seedCount()); ++seed) {
         hostile_test::SeededEngine engine(stage.enginePath(), seed);
@@ -61,14 +61,9 @@ TEST(HostileHost, RepeatedSessionsGiveBackTheirMemory)
 {
     PluginStage stage("Velmorant.dll", "VelmorantEngine.dll");
     ASSERT_TRUE(stage.loaded());
-    hostile_test::installCrashReporter(hostile_test::hangSeconds);
-#if defined(_WIN64)
-    const int sessions = 10;
-    const int64_t calls = 1500;
-#else
-    const int sessions = 4;
-    const int64_t calls = 300;
-#endif
+    hostile_test::installCrashReporter(hostile_test::hangSeconds());
+    const int sessions = velmorant_test::emulated() ? 4 : 10;
+    const int64_t calls = velmorant_test::emulated() ? 300 : 1500;
     hostile_test::HeapCensus settled;
     for (int session = 0; session < sessions; ++session) {
         {

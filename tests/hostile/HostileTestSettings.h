@@ -1,5 +1,5 @@
-// How much the hostile suites do: a small share in CI (on i686 everything runs
-// in one emulated process), more when scripts/fuzz sets the environment.
+// How much the hostile suites do: a small share in CI, more when scripts/fuzz
+// sets the environment.
 //   VELMORANT_HOSTILE_SEEDS      seeds per engine
 //   VELMORANT_HOSTILE_FIRST_SEED the first of them
 //   VELMORANT_HOSTILE_CALLS      calls per seed
@@ -8,6 +8,8 @@
 
 #include <cstdint>
 #include <cstdlib>
+
+#include "../support/Emulation.h"
 
 namespace hostile_test {
 
@@ -21,21 +23,15 @@ inline int64_t setting(const char* name, int64_t fallback)
     return end != text && value >= 0 ? value : fallback;
 }
 
-#if defined(_WIN64)
-constexpr int64_t defaultSeeds = 3;
-constexpr int64_t defaultCalls = 4000;
-constexpr int64_t defaultMutations = 3000;
-constexpr unsigned hangSeconds = 60;
-#else
-constexpr int64_t defaultSeeds = 1;
-constexpr int64_t defaultCalls = 1000;
-constexpr int64_t defaultMutations = 600;
-constexpr unsigned hangSeconds = 300;
-#endif
+// Under emulated 32-bit Wine each call costs far more, so CI does less there.
+inline int64_t defaultSeeds() { return velmorant_test::emulated() ? 1 : 3; }
+inline int64_t defaultCalls() { return velmorant_test::emulated() ? 1000 : 4000; }
+inline int64_t defaultMutations() { return velmorant_test::emulated() ? 600 : 3000; }
+inline unsigned hangSeconds() { return velmorant_test::emulated() ? 300 : 60; }
 
-inline int64_t seedCount() { return setting("VELMORANT_HOSTILE_SEEDS", defaultSeeds); }
+inline int64_t seedCount() { return setting("VELMORANT_HOSTILE_SEEDS", defaultSeeds()); }
 inline uint64_t firstSeed() { return static_cast<uint64_t>(setting("VELMORANT_HOSTILE_FIRST_SEED", 1)); }
-inline int64_t callsPerSeed() { return setting("VELMORANT_HOSTILE_CALLS", defaultCalls); }
-inline int64_t mutationCount() { return setting("VELMORANT_HOSTILE_MUTATIONS", defaultMutations); }
+inline int64_t callsPerSeed() { return setting("VELMORANT_HOSTILE_CALLS", defaultCalls()); }
+inline int64_t mutationCount() { return setting("VELMORANT_HOSTILE_MUTATIONS", defaultMutations()); }
 
 }  // namespace hostile_test

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <new>
 
+#include "../support/Emulation.h"
+
 using Korvanta::SharedString;
 
 namespace {
@@ -225,7 +227,7 @@ DWORD WINAPI copyAndRelease(void* parameter)
 
 TEST(StringBlock, CopiesMadeAndReleasedOnTwoThreadsKeepTheCountExact)
 {
-    if (sizeof(void*) == 4)
+    if (velmorant_test::emulated())
         GTEST_SKIP() << "a second thread ends the process under emulated 32-bit Wine";
     SharedString source("shared text");
     HANDLE start = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -289,6 +291,8 @@ TEST(StringBlock, ABlockFromAnotherModuleIsFreedByThatModule)
 
 TEST(StringAddress, ValidityFollowsThePageProtection)
 {
+    if (velmorant_test::emulated())
+        GTEST_SKIP() << "the probing fault ends the process under emulated 32-bit Wine";
     char stack[16] = {};
     EXPECT_TRUE(Korvanta::isValidAddress(stack, sizeof stack));
     EXPECT_FALSE(Korvanta::isValidAddress(nullptr, 1, false));
