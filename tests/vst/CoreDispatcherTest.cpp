@@ -43,7 +43,7 @@ TEST(VstDispatcher, EveryOpcodeGivesTheDefaultAnswerWithoutAskingTheHost) {
                 SCOPED_TRACE(testing::Message() << "opcode " << opcode << (withHost ? " host" : " no host")
                                                 << (withBuffer ? " buffer" : " null"));
                 RecordingHost host;
-                DefaultEffect* effect = new DefaultEffect(withHost ? RecordingHost::callback : nullptr);
+                DefaultEffect* effect = new DefaultEffect(withHost ? RecordingHost::callback() : nullptr);
                 EffectRecord* record = effect->getEffectRecord();
                 alignas(8) char buffer[256];
                 std::memset(buffer, 0x55, sizeof(buffer));
@@ -53,7 +53,7 @@ TEST(VstDispatcher, EveryOpcodeGivesTheDefaultAnswerWithoutAskingTheHost) {
                 const intptr_t answer = dispatch(record, opcode, index, 0, withBuffer ? buffer : nullptr, 0.0f);
 
                 EXPECT_EQ(answer, defaultAnswer(opcode));
-                EXPECT_TRUE(host.requests.empty());
+                EXPECT_TRUE(host.requests().empty());
                 // The default text operations write an empty string;
                 // getSpeakerArrangement stores null in the place it is given.
                 const bool writesText = opcode >= effGetProgramName && opcode <= effGetParamName;

@@ -120,7 +120,7 @@ TEST(VstEffectRecord, EntryPointsReachTheOverridesOfTheOwningObject) {
 
 TEST(VstEffectRecord, EffCloseClosesThenDeletesTheObjectAndAnswersOne) {
     RecordingHost host;
-    OrderEffect* effect = new OrderEffect(RecordingHost::callback);
+    OrderEffect* effect = new OrderEffect(RecordingHost::callback());
     EffectRecord* record = effect->getEffectRecord();
     int editorsDestroyed = 0;
     effect->setEditor(new CountingEditor(effect, &editorsDestroyed));
@@ -131,7 +131,7 @@ TEST(VstEffectRecord, EffCloseClosesThenDeletesTheObjectAndAnswersOne) {
     const std::vector<std::string> expected = {"dispatcher 1 4 5", "close", "destroyed"};
     EXPECT_EQ(OrderEffect::order(), expected);
     EXPECT_EQ(editorsDestroyed, 1);
-    EXPECT_TRUE(host.requests.empty());
+    EXPECT_TRUE(host.requests().empty());
 }
 
 TEST(VstEffectRecord, SetEditorSetsAndClearsTheFlagWithoutDeletingTheOldEditor) {

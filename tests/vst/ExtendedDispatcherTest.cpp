@@ -125,19 +125,19 @@ TEST(VstExtendedDispatcher, ResumeAsksForMidiOnlyForSynthsAndMidiReceivers) {
     } cases[] = {{false, 0, false}, {false, -1, false}, {false, 2, false}, {false, 1, true}, {true, 0, true}};
     for (const Case& c : cases) {
         RecordingHost host;
-        ReceivingEffect* effect = new ReceivingEffect(RecordingHost::callback, c.canDoAnswer);
+        ReceivingEffect* effect = new ReceivingEffect(RecordingHost::callback(), c.canDoAnswer);
         EffectRecord* record = effect->getEffectRecord();
         effect->isSynth(c.synth);
 
         dispatch(record, effMainsChanged, 0, 1);
 
         if (c.wantsMidi) {
-            ASSERT_EQ(host.requests.size(), 1u);
-            EXPECT_EQ(host.requests[0].opcode, audioMasterWantMidi);
-            EXPECT_EQ(host.requests[0].value, 1);
-            EXPECT_EQ(host.requests[0].effect, record);
+            ASSERT_EQ(host.requests().size(), 1u);
+            EXPECT_EQ(host.requests()[0].opcode, audioMasterWantMidi);
+            EXPECT_EQ(host.requests()[0].value, 1);
+            EXPECT_EQ(host.requests()[0].effect, record);
         } else {
-            EXPECT_TRUE(host.requests.empty());
+            EXPECT_TRUE(host.requests().empty());
         }
         if (!c.synth) {
             EXPECT_EQ(effect->asked, "receiveVstMidiEvent");

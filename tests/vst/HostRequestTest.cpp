@@ -110,14 +110,14 @@ TEST(VstHostRequest, EachRequestSendsItsArgumentsAndInterpretsTheAnswer) {
     for (const RequestCase& c : requestCases()) {
         SCOPED_TRACE(c.name);
         RecordingHost host;
-        host.answers[c.opcode] = c.hostAnswer;
-        DefaultEffect* effect = new DefaultEffect(RecordingHost::callback);
+        host.answer(c.opcode, c.hostAnswer);
+        DefaultEffect* effect = new DefaultEffect(RecordingHost::callback());
         EffectRecord* record = effect->getEffectRecord();
 
         EXPECT_EQ(c.call(*effect), c.withHost);
 
-        ASSERT_EQ(host.requests.size(), 1u);
-        const HostRequest& sent = host.requests[0];
+        ASSERT_EQ(host.requests().size(), 1u);
+        const HostRequest& sent = host.requests()[0];
         EXPECT_EQ(sent.effect, record);
         EXPECT_EQ(sent.opcode, c.opcode);
         EXPECT_EQ(sent.index, c.index);
@@ -136,21 +136,21 @@ TEST(VstHostRequest, EachRequestWithoutAHostGivesItsNeutralAnswer) {
 
         EXPECT_EQ(c.call(*effect), c.withoutHost);
 
-        EXPECT_TRUE(host.requests.empty());
+        EXPECT_TRUE(host.requests().empty());
         dispatch(effect->getEffectRecord(), effClose);
     }
 }
 
 TEST(VstHostRequest, UpdatedRateAndSizeAreKeptForLaterQueries) {
     RecordingHost host;
-    DefaultEffect* effect = new DefaultEffect(RecordingHost::callback);
-    host.answers[audioMasterGetSampleRate] = 48000;
-    host.answers[audioMasterGetBlockSize] = 333;
+    DefaultEffect* effect = new DefaultEffect(RecordingHost::callback());
+    host.answer(audioMasterGetSampleRate, 48000);
+    host.answer(audioMasterGetBlockSize, 333);
 
     effect->updateSampleRate();
     effect->updateBlockSize();
-    host.answers[audioMasterGetSampleRate] = 0;
-    host.answers[audioMasterGetBlockSize] = -5;
+    host.answer(audioMasterGetSampleRate, 0);
+    host.answer(audioMasterGetBlockSize, -5);
 
     EXPECT_EQ(effect->updateSampleRate(), 48000.0f);
     EXPECT_EQ(effect->updateBlockSize(), 333);
@@ -161,37 +161,37 @@ TEST(VstHostRequest, UpdatedRateAndSizeAreKeptForLaterQueries) {
 
 TEST(VstHostRequest, NullSelectorsAndPathsAreNotSentEvenWithAHost) {
     RecordingHost host;
-    host.answers[audioMasterOpenFileSelector] = 1;
-    host.answers[audioMasterCloseFileSelector] = 1;
-    host.answers[audioMasterGetChunkFile] = 1;
-    DefaultEffect* effect = new DefaultEffect(RecordingHost::callback);
+    host.answer(audioMasterOpenFileSelector, 1);
+    host.answer(audioMasterCloseFileSelector, 1);
+    host.answer(audioMasterGetChunkFile, 1);
+    DefaultEffect* effect = new DefaultEffect(RecordingHost::callback());
 
     EXPECT_FALSE(effect->openFileSelector(nullptr));
     EXPECT_FALSE(effect->closeFileSelector(nullptr));
     EXPECT_FALSE(effect->getChunkFile(nullptr));
 
-    EXPECT_TRUE(host.requests.empty());
+    EXPECT_TRUE(host.requests().empty());
     dispatch(effect->getEffectRecord(), effClose);
 }
 
 TEST(VstHostRequest, SetParameterAutomatedSetsTheParameterThenReportsIt) {
     for (const bool withHost : {true, false}) {
         RecordingHost host;
-        ProbeEffect* effect = new ProbeEffect(withHost ? RecordingHost::callback : nullptr);
-        host.answers[audioMasterAutomate] = 1;
+        ProbeEffect* effect = new ProbeEffect(withHost ? RecordingHost::callback() : nullptr);
+        host.answer(audioMasterAutomate, 1);
 
         effect->setParameterAutomated(5, 0.5f);
 
         EXPECT_EQ(effect->calls, std::vector<std::string>{"setParameter 5 0.5"});
         if (withHost) {
-            ASSERT_EQ(host.requests.size(), 1u);
-            EXPECT_EQ(host.requests[0].opcode, audioMasterAutomate);
-            EXPECT_EQ(host.requests[0].index, 5);
-            EXPECT_EQ(host.requests[0].value, 0);
-            EXPECT_EQ(host.requests[0].ptr, nullptr);
-            EXPECT_EQ(host.requests[0].opt, 0.5f);
+            ASSERT_EQ(host.requests().size(), 1u);
+            EXPECT_EQ(host.requests()[0].opcode, audioMasterAutomate);
+            EXPECT_EQ(host.requests()[0].index, 5);
+            EXPECT_EQ(host.requests()[0].value, 0);
+            EXPECT_EQ(host.requests()[0].ptr, nullptr);
+            EXPECT_EQ(host.requests()[0].opt, 0.5f);
         } else {
-            EXPECT_TRUE(host.requests.empty());
+            EXPECT_TRUE(host.requests().empty());
         }
         dispatch(effect->getEffectRecord(), effClose);
     }

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -13,45 +12,12 @@
 #include "vst/AudioEffectX.h"
 #include "vst/VstAbi.h"
 
+#include "../support/RecordingHost.h"
+
 namespace {
 
-struct HostRequest {
-    EffectRecord* effect;
-    int32_t opcode;
-    int32_t index;
-    intptr_t value;
-    void* ptr;
-    float opt;
-};
-
-// Records every request and answers from a table (0 when not set). The host
-// callback has no context pointer, so it reaches the live recorder through a
-// file-level pointer; the tests are single-threaded.
-class RecordingHost {
-public:
-    RecordingHost() { current() = this; }
-    ~RecordingHost() { current() = nullptr; }
-
-    static intptr_t __cdecl callback(EffectRecord* effect, int32_t opcode, int32_t index, intptr_t value,
-                                     void* ptr, float opt) {
-        RecordingHost* host = current();
-        if (host == nullptr) {
-            return 0;
-        }
-        host->requests.push_back({effect, opcode, index, value, ptr, opt});
-        const auto found = host->answers.find(opcode);
-        return found != host->answers.end() ? found->second : 0;
-    }
-
-    std::vector<HostRequest> requests;
-    std::map<int32_t, intptr_t> answers;
-
-private:
-    static RecordingHost*& current() {
-        static RecordingHost* host = nullptr;
-        return host;
-    }
-};
+using velmorant_test::HostRequest;
+using velmorant_test::RecordingHost;
 
 // The plug-in with nothing but the framework's defaults. Counts destructions
 // so that the tests can see the entry point delete it.
