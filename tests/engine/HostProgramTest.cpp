@@ -18,7 +18,6 @@ HostRun render(const ScratchFolder& scratch, const std::string& wav, std::vector
 
 TEST(HostProgram, SameInputRendersIdenticalBytesTwice)
 {
-    SKIP_REPEATED_STARTS_WHEN_EMULATED();
     ScratchFolder scratch;
     const HostRun first = render(scratch, "first.wav");
     ASSERT_EQ(first.exitCode, 0u) << first.err;
@@ -59,7 +58,6 @@ TEST(HostProgram, RenderIsAudibleStereoAndPeaksBelowFullScale)
 
 TEST(HostProgram, SavedStateLoadedBackReproducesTheRender)
 {
-    SKIP_REPEATED_STARTS_WHEN_EMULATED();
     ScratchFolder scratch;
     const HostRun saved = render(scratch, "saved.wav",
                                  {"--set", "Cutoff=0.3", "--set", "0=0.5", "--set", "reso=0.8", "--save-state",
@@ -76,7 +74,6 @@ TEST(HostProgram, SavedStateLoadedBackReproducesTheRender)
 
 TEST(HostProgram, GarbageStateFileLeavesTheDefaultSound)
 {
-    SKIP_REPEATED_STARTS_WHEN_EMULATED();
     ScratchFolder scratch;
     std::vector<uint8_t> garbage(300);
     for (size_t i = 0; i < garbage.size(); ++i) {
@@ -95,7 +92,6 @@ TEST(HostProgram, GarbageStateFileLeavesTheDefaultSound)
 
 TEST(HostProgram, RefusesMissingFilesAndLibrariesThatAreNotPlugins)
 {
-    SKIP_REPEATED_STARTS_WHEN_EMULATED();
     ScratchFolder scratch;
     const HostRun missing = runHost({scratch / "nowhere.dll", "--list"}, scratch);
     EXPECT_EQ(missing.exitCode, 2u);
@@ -116,7 +112,6 @@ TEST(HostProgram, RefusesMissingFilesAndLibrariesThatAreNotPlugins)
 
 TEST(HostProgram, APlugInThatRefusesToInstantiateIsReported)
 {
-    SKIP_REPEATED_STARTS_WHEN_EMULATED();
     // The plug-in alone, without its engine beside it: its entry gives no record.
     ScratchFolder scratch;
     ASSERT_TRUE(CopyFileA(plugin().c_str(), (scratch / "Lonely.dll").c_str(), FALSE));
@@ -127,7 +122,6 @@ TEST(HostProgram, APlugInThatRefusesToInstantiateIsReported)
 
 TEST(HostProgram, ListsNameParametersAndCapabilities)
 {
-    SKIP_REPEATED_STARTS_WHEN_EMULATED();
     ScratchFolder scratch;
     const HostRun run = runHost({plugin(), "--list", "--trace"}, scratch);
     ASSERT_EQ(run.exitCode, 0u) << run.err;
@@ -140,7 +134,6 @@ TEST(HostProgram, ListsNameParametersAndCapabilities)
 
 TEST(HostProgram, ArpeggioNotesReachTheHostThroughThePlugIn)
 {
-    SKIP_REPEATED_STARTS_WHEN_EMULATED();
     ScratchFolder scratch;
     const HostRun run = render(scratch, "arp.wav", {"--set", "MIDI Out=1"});
     ASSERT_EQ(run.exitCode, 0u) << run.err;
@@ -151,7 +144,6 @@ TEST(HostProgram, ArpeggioNotesReachTheHostThroughThePlugIn)
 
 TEST(HostProgram, BadArgumentsAreRefusedWithUsage)
 {
-    SKIP_REPEATED_STARTS_WHEN_EMULATED();
     ScratchFolder scratch;
     for (std::vector<std::string> arguments : {std::vector<std::string>{plugin(), "--format", "12"},
                                                std::vector<std::string>{plugin(), "--set", "Cutoff=2"},

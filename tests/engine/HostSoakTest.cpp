@@ -48,7 +48,6 @@ TEST(HostSoak, OptionsAreReadAndNonsenseRefused)
 // trip every second (the tenth with suspend and resume), the MIDI echo on.
 TEST(HostSoak, LoopsThePhraseAndRestoredStatesReadBackUnchanged)
 {
-    SKIP_REPEATED_STARTS_WHEN_EMULATED();
     ScratchFolder scratch;
     const HostRun run = runHost({plugin(), "--soak", "12", "--block", "64", "--state-every", "1", "--edit-every", "0",
                                  "--set", "MIDI Out=0.5"},
@@ -73,7 +72,6 @@ TEST(HostSoak, LoopsThePhraseAndRestoredStatesReadBackUnchanged)
 // plug-in passes every one to the host as automation. Needs a window station.
 TEST(HostSoak, DragsInTheEditorReachTheHostAsAutomation)
 {
-    SKIP_REPEATED_STARTS_WHEN_EMULATED();
     ScratchFolder scratch;
     const HostRun run = runHost({plugin(), "--soak", "3", "--block", "64", "--state-every", "0", "--edit-every", "0.5"},
                                 scratch);

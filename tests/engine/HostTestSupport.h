@@ -17,12 +17,6 @@
 
 #include "../support/Emulation.h"
 
-// Every start of the host program costs about a minute under emulated 32-bit
-// Wine; there one render test starts it and the tests that start it again skip.
-#define SKIP_REPEATED_STARTS_WHEN_EMULATED()                                          \
-    if (velmorant_test::emulated())                                                   \
-    GTEST_SKIP() << "each start of the host program costs a minute under emulation"
-
 namespace {
 
 struct HostRun {

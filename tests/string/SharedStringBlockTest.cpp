@@ -8,8 +8,6 @@
 #include <cstring>
 #include <new>
 
-#include "../support/Emulation.h"
-
 using Korvanta::SharedString;
 
 namespace {
@@ -227,8 +225,6 @@ DWORD WINAPI copyAndRelease(void* parameter)
 
 TEST(StringBlock, CopiesMadeAndReleasedOnTwoThreadsKeepTheCountExact)
 {
-    if (velmorant_test::emulated())
-        GTEST_SKIP() << "a second thread ends the process under emulated 32-bit Wine";
     SharedString source("shared text");
     HANDLE start = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     ASSERT_NE(nullptr, start);
@@ -291,8 +287,6 @@ TEST(StringBlock, ABlockFromAnotherModuleIsFreedByThatModule)
 
 TEST(StringAddress, ValidityFollowsThePageProtection)
 {
-    if (velmorant_test::emulated())
-        GTEST_SKIP() << "the probing fault ends the process under emulated 32-bit Wine";
     char stack[16] = {};
     EXPECT_TRUE(Korvanta::isValidAddress(stack, sizeof stack));
     EXPECT_FALSE(Korvanta::isValidAddress(nullptr, 1, false));

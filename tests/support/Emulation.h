@@ -1,9 +1,8 @@
 // Where the kernel cannot run 32-bit programs, 32-bit Wine runs under qemu's
-// user-mode emulation, which has limits of its own: an exception raised while
-// a second thread lives, nested vectored handlers and some page-protection
-// faults end the process. scripts/wine-run sets VELMORANT_EMULATED for such
-// runs so that the tests that meet those limits step aside there, and only
-// there; on a kernel that runs 32-bit Wine natively they all run.
+// user-mode emulation: every program start costs about a minute and every
+// call far more than natively. scripts/wine-run sets VELMORANT_EMULATED for
+// such runs (and leaves out the cases in tests/emulated.filter), so that the
+// long-running tests do less there, and only there.
 #pragma once
 
 #include <cstdlib>

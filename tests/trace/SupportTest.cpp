@@ -10,7 +10,6 @@
 #include <windows.h>
 
 #include "../support/DebugOutputCapture.h"
-#include "../support/Emulation.h"
 #include "../support/PluginStage.h"
 #include "../support/RecordingHost.h"
 
@@ -60,8 +59,6 @@ TEST(SupportDebugOutputCapture, KeepsEveryTextExactlyAsPassed)
 
 TEST(SupportDebugOutputCapture, SeesTextsFromOtherThreads)
 {
-    if (velmorant_test::emulated())
-        GTEST_SKIP() << "a debug print from a second thread leaves emulated 32-bit Wine hanging";
     DebugOutputCapture capture;
     HANDLE thread = CreateThread(nullptr, 0, &traceFromThread, nullptr, 0, nullptr);
     ASSERT_NE(thread, nullptr);
@@ -72,8 +69,6 @@ TEST(SupportDebugOutputCapture, SeesTextsFromOtherThreads)
 
 TEST(SupportDebugOutputCapture, InnermostCaptureReceivesAndTheOuterOneResumesAfterIt)
 {
-    if (velmorant_test::emulated())
-        GTEST_SKIP() << "nested captures bring down emulated 32-bit Wine";
     DebugOutputCapture outer;
     OutputDebugStringA("a");
     {
