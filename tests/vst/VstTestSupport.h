@@ -17,7 +17,13 @@
 namespace {
 
 using velmorant_test::HostRequest;
-using velmorant_test::RecordingHost;
+
+// The framework tests see a handful of requests per host and make many
+// short-lived hosts: a small room keeps each one cheap.
+class RecordingHost : public velmorant_test::RecordingHost {
+public:
+    RecordingHost() : velmorant_test::RecordingHost(64, 16) {}
+};
 
 // The plug-in with nothing but the framework's defaults. Counts destructions
 // so that the tests can see the entry point delete it.
