@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -93,6 +94,7 @@ public:
     explicit PluginStage(const std::string& sourceDll = "Velmorant.dll", const std::string& engineDll = "",
                          const std::string& baseName = "", bool loadNow = true)
     {
+        sweepLeftovers();
         const unsigned serial = nextSerial();
         name_ = !baseName.empty() ? baseName
                                   : "VelT" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(serial);
@@ -181,6 +183,37 @@ private:
     {
         static unsigned serial = 0;
         return ++serial;
+    }
+
+    // On i686 GCC's shared libgcc pins itself, so a stage's runtime folder
+    // outlives it until the process ends. Once per process, the stages of
+    // test processes that have ended are deleted; a live process's are left.
+    static void sweepLeftovers()
+    {
+        static bool swept = false;
+        if (swept)
+            return;
+        swept = true;
+        char temp[MAX_PATH] = {};
+        GetTempPathA(sizeof temp, temp);
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA((std::string(temp) + "VelStage*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE)
+            return;
+        const DWORD self = GetCurrentProcessId();
+        do {
+            // "VelStage<pid>_<serial>_<ticks>"
+            const DWORD owner = std::strtoul(found.cFileName + 8, nullptr, 10);
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || owner == 0 || owner == self)
+                continue;
+            HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, owner);
+            const bool alive = process != nullptr && WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+            if (process != nullptr)
+                CloseHandle(process);
+            if (!alive)
+                deleteFolder(std::string(temp) + found.cFileName);
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
     }
 
     std::string name_;
