@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -98,10 +99,8 @@ public:
         const unsigned serial = nextSerial();
         name_ = !baseName.empty() ? baseName
                                   : "VelT" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(serial);
-        char temp[MAX_PATH] = {};
-        GetTempPathA(sizeof temp, temp);
-        folder_ = std::string(temp) + "VelStage" + std::to_string(GetCurrentProcessId()) + "_" +
-                  std::to_string(serial) + "_" + std::to_string(GetTickCount()) + "\\";
+        folder_ = stageRoot() + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(serial) + "_" +
+                  std::to_string(GetTickCount()) + "\\";
         ok_ = CreateDirectoryA(folder_.c_str(), nullptr) != FALSE;
         ok_ = ok_ && stage(sourceDll, name_ + ".dll");
         if (!engineDll.empty())
@@ -185,6 +184,14 @@ private:
         return ++serial;
     }
 
+    // Stage folders are "VelStage<pid>_<serial>_<ticks>" in the temp folder.
+    static std::string stageRoot()
+    {
+        char temp[MAX_PATH] = {};
+        GetTempPathA(sizeof temp, temp);
+        return std::string(temp) + "VelStage";
+    }
+
     // On i686 GCC's shared libgcc pins itself, so a stage's runtime folder
     // outlives it until the process ends. Once per process, the stages of
     // test processes that have ended are deleted; a live process's are left.
@@ -194,15 +201,14 @@ private:
         if (swept)
             return;
         swept = true;
-        char temp[MAX_PATH] = {};
-        GetTempPathA(sizeof temp, temp);
+        const std::string root = stageRoot();
+        const std::string parent = root.substr(0, root.size() - std::strlen("VelStage"));
         WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((std::string(temp) + "VelStage*").c_str(), &found);
+        HANDLE search = FindFirstFileA((root + "*").c_str(), &found);
         if (search == INVALID_HANDLE_VALUE)
             return;
         const DWORD self = GetCurrentProcessId();
         do {
-            // "VelStage<pid>_<serial>_<ticks>"
             const DWORD owner = std::strtoul(found.cFileName + 8, nullptr, 10);
             if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || owner == 0 || owner == self)
                 continue;
@@ -211,7 +217,7 @@ private:
             if (process != nullptr)
                 CloseHandle(process);
             if (!alive)
-                deleteFolder(std::string(temp) + found.cFileName);
+                deleteFolder(parent + found.cFileName);
         } while (FindNextFileA(search, &found));
         FindClose(search);
     }
