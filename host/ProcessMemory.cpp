@@ -50,17 +50,31 @@ ProcessMemory ProcessMemory::sample()
     return memory;
 }
 
+namespace {
+
+// A live process always has private memory and handles, and a window counts
+// as objects; Wine keeps none of these counters and answers 0, which would
+// read as a measurement.
+std::string counted(const char* what, uint64_t value, const char* unit = "")
+{
+    char text[64];
+    if (value == 0)
+        std::snprintf(text, sizeof text, "%s not reported", what);
+    else
+        std::snprintf(text, sizeof text, "%s %llu%s", what, static_cast<unsigned long long>(value), unit);
+    return text;
+}
+
+}  // namespace
+
 std::string ProcessMemory::describe() const
 {
-    char text[256];
-    std::snprintf(text, sizeof text,
-                  "private %llu KiB, working set %llu KiB, heap %llu bytes in %llu blocks, %u handles, "
-                  "%u window objects, %u GDI objects",
-                  static_cast<unsigned long long>(privateBytes / 1024),
+    char text[128];
+    std::snprintf(text, sizeof text, "working set %llu KiB, heap %llu bytes in %llu blocks",
                   static_cast<unsigned long long>(workingSetBytes / 1024),
-                  static_cast<unsigned long long>(heapBytesInUse), static_cast<unsigned long long>(heapBlocksInUse),
-                  handles, userObjects, gdiObjects);
-    return text;
+                  static_cast<unsigned long long>(heapBytesInUse), static_cast<unsigned long long>(heapBlocksInUse));
+    return counted("private", privateBytes / 1024, " KiB") + ", " + text + ", " + counted("handles", handles) + ", " +
+           counted("window objects", userObjects) + ", " + counted("GDI objects", gdiObjects);
 }
 
 }  // namespace host

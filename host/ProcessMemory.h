@@ -18,7 +18,8 @@ struct ProcessMemory {
     uint32_t gdiObjects = 0;
 
     static ProcessMemory sample();
-    // One line: "private 1234 KiB, heap 56 KiB in 78 blocks, ...".
+    // One line: "private 1234 KiB, working set ..., heap 56 bytes in 78 blocks, ...";
+    // a counter the platform leaves at 0 reads "not reported".
     std::string describe() const;
 };
 

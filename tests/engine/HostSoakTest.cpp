@@ -65,6 +65,10 @@ TEST(HostSoak, LoopsThePhraseAndRestoredStatesReadBackUnchanged)
         const size_t line = run.out.find(moment);
         ASSERT_NE(line, std::string::npos) << moment;
         EXPECT_GT(figure(run.out.substr(line), "heap "), 0) << moment;
+        // Counters the platform leaves at 0 must not read as measured zeros.
+        const std::string text = run.out.substr(line, run.out.find('\n', line) - line);
+        for (const char* zero : {"private 0 ", "handles 0", "window objects 0", "GDI objects 0"})
+            EXPECT_EQ(text.find(zero), std::string::npos) << text;
     }
 }
 
