@@ -3,6 +3,8 @@
 # Tests find the binaries they load (plug-in, engines) beside themselves in bin/.
 # A run passes only when it reaches GoogleTest's closing line: a process that
 # Wine ends early, even with exit code 0, fails.
+set(VELMORANT_GTEST_PASSED "\\[  PASSED  \\] [0-9]+ test")
+
 function(velmorant_test)
     cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;DEPENDS" ${ARGN})
     add_executable(${T_NAME} ${T_SOURCES})
@@ -14,6 +16,20 @@ function(velmorant_test)
     add_test(NAME ${T_NAME} COMMAND ${T_NAME} --gtest_brief=1
              WORKING_DIRECTORY ${VELMORANT_OUTPUT_DIR})
     set_tests_properties(${T_NAME} PROPERTIES TIMEOUT 1200
-                         PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] [0-9]+ test"
+                         PASS_REGULAR_EXPRESSION "${VELMORANT_GTEST_PASSED}"
                          FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]")
+endfunction()
+
+# velmorant_display_test(NAME TARGET FILTER)
+#   The cases of TARGET that need windows, again in the prefix with Wine's null
+#   display driver (VELMORANT_DISPLAY=null), where they must run rather than
+#   skip. Under emulated 32-bit Wine scripts/wine-run answers 77 without
+#   starting them.
+function(velmorant_display_test name target filter)
+    add_test(NAME ${name} COMMAND ${target} --gtest_brief=1 --gtest_filter=${filter}
+             WORKING_DIRECTORY ${VELMORANT_OUTPUT_DIR})
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT VELMORANT_DISPLAY=null TIMEOUT 600
+                         SKIP_RETURN_CODE 77
+                         PASS_REGULAR_EXPRESSION "${VELMORANT_GTEST_PASSED}"
+                         FAIL_REGULAR_EXPRESSION "\\[  (FAILED|SKIPPED) \\]")
 endfunction()

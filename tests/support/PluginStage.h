@@ -18,7 +18,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -99,7 +98,7 @@ public:
         const unsigned serial = nextSerial();
         name_ = !baseName.empty() ? baseName
                                   : "VelT" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(serial);
-        folder_ = stageRoot() + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(serial) + "_" +
+        folder_ = tempFolder() + stagePrefix + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(serial) + "_" +
                   std::to_string(GetTickCount()) + "\\";
         ok_ = CreateDirectoryA(folder_.c_str(), nullptr) != FALSE;
         ok_ = ok_ && stage(sourceDll, name_ + ".dll");
@@ -185,11 +184,13 @@ private:
     }
 
     // Stage folders are "VelStage<pid>_<serial>_<ticks>" in the temp folder.
-    static std::string stageRoot()
+    static constexpr char stagePrefix[] = "VelStage";
+
+    static std::string tempFolder()
     {
         char temp[MAX_PATH] = {};
         GetTempPathA(sizeof temp, temp);
-        return std::string(temp) + "VelStage";
+        return temp;
     }
 
     // On i686 GCC's shared libgcc pins itself, so a stage's runtime folder
@@ -201,15 +202,14 @@ private:
         if (swept)
             return;
         swept = true;
-        const std::string root = stageRoot();
-        const std::string parent = root.substr(0, root.size() - std::strlen("VelStage"));
+        const std::string temp = tempFolder();
         WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((root + "*").c_str(), &found);
+        HANDLE search = FindFirstFileA((temp + stagePrefix + "*").c_str(), &found);
         if (search == INVALID_HANDLE_VALUE)
             return;
         const DWORD self = GetCurrentProcessId();
         do {
-            const DWORD owner = std::strtoul(found.cFileName + 8, nullptr, 10);
+            const DWORD owner = std::strtoul(found.cFileName + sizeof stagePrefix - 1, nullptr, 10);
             if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || owner == 0 || owner == self)
                 continue;
             HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, owner);
@@ -217,7 +217,7 @@ private:
             if (process != nullptr)
                 CloseHandle(process);
             if (!alive)
-                deleteFolder(parent + found.cFileName);
+                deleteFolder(temp + found.cFileName);
         } while (FindNextFileA(search, &found));
         FindClose(search);
     }
