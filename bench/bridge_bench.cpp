@@ -89,10 +89,9 @@ int main()
         return 1;
     }
     HMODULE engineModule = LoadLibraryA(stage.enginePath().c_str());
-    auto getProbe = engineModule != nullptr
-                        ? reinterpret_cast<bridge_test::BridgeProbeProc>(
-                              reinterpret_cast<void*>(GetProcAddress(engineModule, "GetBridgeProbe")))
-                        : nullptr;
+    auto getProbe = engineModule != nullptr ? reinterpret_cast<bridge_test::BridgeProbeProc>(reinterpret_cast<void*>(
+                                                  GetProcAddress(engineModule, "GetBridgeProbe")))
+                                            : nullptr;
     if (getProbe == nullptr) {
         std::printf("bridge_bench: the staged engine has no probe\n");
         return 1;
@@ -122,9 +121,8 @@ int main()
         std::printf("%8s %12s %12s %8s\n", "frames", "bridge", "floor", "ratio");
         for (int32_t frames : {32, 64, 512}) {
             const int repetitions = 20000;
-            const double bridge = bestNanoseconds(repetitions, [&](int) {
-                effect.processReplacing(nullptr, outputs, frames);
-            });
+            const double bridge =
+                bestNanoseconds(repetitions, [&](int) { effect.processReplacing(nullptr, outputs, frames); });
             const double floor = bestNanoseconds(repetitions, [&](int) {
                 for (float* channel : outputs)
                     std::memset(channel, 0, sizeof(float) * static_cast<size_t>(frames));
@@ -155,16 +153,19 @@ int main()
         const int lists = 100;
         const double bridgePerList = bestNanoseconds(
             lists, [&](int) { effect.dispatch(effProcessEvents, 0, 0, list); }, 3);
-        const double floorPerList = bestNanoseconds(lists, [&](int) {
-            for (int i = 0; i < eventCount; ++i) {
-                unsigned char message[4];
-                std::memcpy(message, events[i].midiData, sizeof message);
-                traceMessage("%12f  vst->processEvents(%d): { %02X %02X %02X %02X } deltaFrames %ld\n",
-                             hostTime.ppqPos, i, message[0], message[1], message[2], message[3],
-                             static_cast<long>(events[i].deltaFrames));
-                floorEngine->receive(message, events[i].deltaFrames);
-            }
-        }, 3);
+        const double floorPerList = bestNanoseconds(
+            lists,
+            [&](int) {
+                for (int i = 0; i < eventCount; ++i) {
+                    unsigned char message[4];
+                    std::memcpy(message, events[i].midiData, sizeof message);
+                    traceMessage("%12f  vst->processEvents(%d): { %02X %02X %02X %02X } deltaFrames %ld\n",
+                                 hostTime.ppqPos, i, message[0], message[1], message[2], message[3],
+                                 static_cast<long>(events[i].deltaFrames));
+                    floorEngine->receive(message, events[i].deltaFrames);
+                }
+            },
+            3);
         std::printf("\nprocessEvents, lists of %d MIDI events, idle engine (ns per event)\n", eventCount);
         std::printf("%12s %12s %8s\n", "bridge", "floor", "ratio");
         std::printf("%12.1f %12.1f %8.2f\n", bridgePerList / eventCount, floorPerList / eventCount,

@@ -68,8 +68,8 @@ bool EngineEditor::open(void* parentWindow)
     if (!RegisterClassExA(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
         return false;
     }
-    HWND window = CreateWindowExA(0, className, "Velmorant", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0,
-                                  width, height, parent, nullptr, module, this);
+    HWND window = CreateWindowExA(0, className, "Velmorant", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0, width,
+                                  height, parent, nullptr, module, this);
     if (window == nullptr) {
         UnregisterClassA(className, module);
         return false;

@@ -10,20 +10,10 @@ namespace engine {
 namespace {
 
 const ParameterInfo parameterTable[ParameterCount] = {
-    {"Wave", "", 0.0f},
-    {"Detune", "cents", 0.24f},
-    {"Cutoff", "Hz", 0.55f},
-    {"Reso", "%", 0.3f},
-    {"Env Amt", "%", 0.45f},
-    {"Attack", "ms", 0.2f},
-    {"Decay", "ms", 0.65f},
-    {"Sustain", "%", 0.6f},
-    {"Release", "ms", 0.7f},
-    {"LFO Rate", "Hz", 0.6f},
-    {"LFO Amt", "%", 0.15f},
-    {"Velocity", "%", 0.7f},
-    {"Volume", "dB", 0.74f},
-    {"MIDI Out", "", 0.0f},
+    {"Wave", "", 0.0f},      {"Detune", "cents", 0.24f}, {"Cutoff", "Hz", 0.55f}, {"Reso", "%", 0.3f},
+    {"Env Amt", "%", 0.45f}, {"Attack", "ms", 0.2f},     {"Decay", "ms", 0.65f},  {"Sustain", "%", 0.6f},
+    {"Release", "ms", 0.7f}, {"LFO Rate", "Hz", 0.6f},   {"LFO Amt", "%", 0.15f}, {"Velocity", "%", 0.7f},
+    {"Volume", "dB", 0.74f}, {"MIDI Out", "", 0.0f},
 };
 
 const char* const waveformNames[WaveformCount] = {"Saw", "Square", "Triangle", "Sine"};

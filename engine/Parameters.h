@@ -42,12 +42,12 @@ const ParameterInfo& parameterInfo(int32_t index);
 
 // Value mappings from the normalised range.
 Waveform waveformOf(float value);
-float detuneCents(float value);       // 0..50
-float cutoffHz(float value);          // 20..20000, exponential
-float resonanceAmount(float value);   // 0..1
-float envelopeSeconds(float value);   // 0.001..5, exponential
-float lfoHz(float value);             // 0.05..20, exponential
-float volumeDecibels(float value);    // -48..+6
+float detuneCents(float value);      // 0..50
+float cutoffHz(float value);         // 20..20000, exponential
+float resonanceAmount(float value);  // 0..1
+float envelopeSeconds(float value);  // 0.001..5, exponential
+float lfoHz(float value);            // 0.05..20, exponential
+float volumeDecibels(float value);   // -48..+6
 MidiOutMode midiOutModeOf(float value);
 
 // The display text of a value, cut to fit `size` bytes and terminated.
@@ -59,8 +59,8 @@ class ParameterSet {
 public:
     ParameterSet();
 
-    float get(int32_t index) const;            // 0 for an index out of range
-    bool set(int32_t index, float value);      // clamped to 0..1; false for a bad index or NaN
+    float get(int32_t index) const;        // 0 for an index out of range
+    bool set(int32_t index, float value);  // clamped to 0..1; false for a bad index or NaN
     void resetToDefaults();
 
 private:

@@ -46,9 +46,7 @@ SynthEngine::SynthEngine() : editor(*this)
     gain = targetGain;
 }
 
-void SynthEngine::suspend()
-{
-}
+void SynthEngine::suspend() {}
 
 void SynthEngine::resume()
 {

@@ -78,15 +78,15 @@ private:
     int32_t blockSize = 1024;
     std::atomic<int32_t> processMode{SoftSynthModeUnknown};
 
-    float gain = 0.0f;            // smoothed toward targetGain per sample
+    float gain = 0.0f;  // smoothed toward targetGain per sample
     float targetGain = 0.0f;
     float pitchFactor = 1.0f;
     double lfoPhase = 0.0;
     float lfoValue = 0.0f;
     int32_t controlCountdown = 0;
 
-    double freeTick = 0.0;        // musical clock while the host transport stands still
-    int32_t arpeggioNote = -1;    // the arpeggio note sounding now, or -1
+    double freeTick = 0.0;             // musical clock while the host transport stands still
+    int32_t arpeggioNote = -1;         // the arpeggio note sounding now, or -1
     int64_t lastBoundary = INT64_MIN;  // the last arpeggio half step played
 };
 

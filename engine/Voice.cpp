@@ -99,8 +99,8 @@ void Voice::updateControl(const VoiceSettings& settings, float pitchFactor, floa
     }
 
     // Cutoff follows the envelope, the LFO and (by half) the keyboard.
-    const float octaves = settings.envelopeOctaves * level * (0.5f + 0.5f * velocity) +
-                          settings.lfoOctaves * lfoValue + static_cast<float>(note - 60) / 24.0f;
+    const float octaves = settings.envelopeOctaves * level * (0.5f + 0.5f * velocity) + settings.lfoOctaves * lfoValue +
+                          static_cast<float>(note - 60) / 24.0f;
     float cutoff = settings.cutoffHz * std::exp2(octaves);
     const float highest = 0.45f * sampleRate;
     cutoff = cutoff < 20.0f ? 20.0f : (cutoff > highest ? highest : cutoff);
@@ -148,8 +148,8 @@ void Voice::render(const VoiceSettings& settings, float& left, float& right)
     if (stage == Idle) {
         return;
     }
-    const double raw = 0.5 * (oscillator(settings.waveform, phase1, increment1) +
-                              oscillator(settings.waveform, phase2, increment2));
+    const double raw =
+        0.5 * (oscillator(settings.waveform, phase1, increment1) + oscillator(settings.waveform, phase2, increment2));
     phase1 = advance(phase1, increment1);
     phase2 = advance(phase2, increment2);
 

@@ -11,11 +11,11 @@ namespace engine {
 // Per-block values derived from the parameters, shared by all voices.
 struct VoiceSettings {
     Waveform waveform = WaveSaw;
-    float detuneRatio = 1.0f;       // frequency ratio of the second oscillator
+    float detuneRatio = 1.0f;  // frequency ratio of the second oscillator
     float cutoffHz = 1000.0f;
-    float resonance = 0.0f;         // 0..1
-    float envelopeOctaves = 0.0f;   // cutoff raise at full envelope
-    float lfoOctaves = 0.0f;        // cutoff swing at full LFO
+    float resonance = 0.0f;        // 0..1
+    float envelopeOctaves = 0.0f;  // cutoff raise at full envelope
+    float lfoOctaves = 0.0f;       // cutoff swing at full LFO
     float velocitySensitivity = 0.0f;
     float attackStep = 1.0f;        // level added per sample during the attack
     float decayCoefficient = 0.0f;  // per-sample approach factor toward sustain
@@ -26,8 +26,8 @@ struct VoiceSettings {
 class Voice {
 public:
     void start(int32_t note, int32_t velocity, uint32_t order, float sampleRate);
-    void release();      // key up: enter the release stage
-    void kill();         // silence at once
+    void release();  // key up: enter the release stage
+    void kill();     // silence at once
     // Recomputes pitch increments and filter coefficients (control rate).
     void updateControl(const VoiceSettings& settings, float pitchFactor, float lfoValue, float sampleRate);
     // Adds one sample of this voice to left and right; ends the voice when its release has died out.

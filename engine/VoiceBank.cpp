@@ -23,8 +23,8 @@ Voice& VoiceBank::pickVoice()
     return quietestReleased != nullptr ? *quietestReleased : *oldest;
 }
 
-void VoiceBank::noteOn(int32_t note, int32_t velocity, const VoiceSettings& settings, float pitchFactor,
-                       float lfoValue, float sampleRate)
+void VoiceBank::noteOn(int32_t note, int32_t velocity, const VoiceSettings& settings, float pitchFactor, float lfoValue,
+                       float sampleRate)
 {
     Voice& voice = pickVoice();
     voice.start(note, velocity, nextOrder++, sampleRate);

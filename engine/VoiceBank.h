@@ -14,12 +14,12 @@ public:
 
     // Starts a voice; when none is free, takes the quietest releasing voice
     // or, failing that, the oldest one.
-    void noteOn(int32_t note, int32_t velocity, const VoiceSettings& settings, float pitchFactor,
-                float lfoValue, float sampleRate);
+    void noteOn(int32_t note, int32_t velocity, const VoiceSettings& settings, float pitchFactor, float lfoValue,
+                float sampleRate);
     void noteOff(int32_t note);
     void setSustainPedal(bool down);
-    void releaseAll();   // every key up, pedal up
-    void silenceAll();   // every voice quiet at once
+    void releaseAll();  // every key up, pedal up
+    void silenceAll();  // every voice quiet at once
 
     void updateControl(const VoiceSettings& settings, float pitchFactor, float lfoValue, float sampleRate);
     void render(const VoiceSettings& settings, float& left, float& right);

@@ -6,8 +6,7 @@
 namespace host {
 
 BlockEvents::BlockEvents(const MidiSequence& sequence, const Transport& transport)
-    : sequence(sequence),
-      midiEvents(sequence.messages.size() + 1),
+    : sequence(sequence), midiEvents(sequence.messages.size() + 1),
       listStorage(sizeof(VstEvents) + sizeof(VstEvent*) * (sequence.messages.size() + 1))
 {
     messageFrames.reserve(sequence.messages.size());

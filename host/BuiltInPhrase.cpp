@@ -8,7 +8,8 @@ namespace {
 
 void addNote(MidiSequence& sequence, int64_t start, int64_t length, int note, int velocity)
 {
-    sequence.messages.push_back({start, {0x90, static_cast<unsigned char>(note), static_cast<unsigned char>(velocity), 0}});
+    sequence.messages.push_back(
+        {start, {0x90, static_cast<unsigned char>(note), static_cast<unsigned char>(velocity), 0}});
     sequence.messages.push_back({start + length, {0x80, static_cast<unsigned char>(note), 0, 0}});
 }
 
@@ -32,9 +33,9 @@ MidiSequence builtInPhrase()
     }
     // A melody in eighths and quarters over the chords.
     const int melody[][3] = {
-        {0, 2, 76},   {2, 1, 74},   {3, 1, 72},   {4, 2, 71},   {6, 2, 72},   {8, 2, 69},   {10, 1, 72},
-        {11, 1, 74},  {12, 4, 76},  {16, 2, 79},  {18, 2, 76},  {20, 2, 72},  {22, 2, 74},  {24, 1, 71},
-        {25, 1, 72},  {26, 2, 74},  {28, 4, 79},
+        {0, 2, 76},  {2, 1, 74},  {3, 1, 72},  {4, 2, 71},  {6, 2, 72},  {8, 2, 69},
+        {10, 1, 72}, {11, 1, 74}, {12, 4, 76}, {16, 2, 79}, {18, 2, 76}, {20, 2, 72},
+        {22, 2, 74}, {24, 1, 71}, {25, 1, 72}, {26, 2, 74}, {28, 4, 79},
     };
     for (const auto& step : melody) {
         addNote(sequence, step[0] * 240, step[1] * 240 - 20, step[2], 100);

@@ -18,22 +18,22 @@ struct ParameterSetting {
 struct Options {
     std::string pluginPath;
     bool list = false;
-    std::string midiPath;         // empty: the built-in phrase
-    std::string outputPath;       // empty: no render
+    std::string midiPath;    // empty: the built-in phrase
+    std::string outputPath;  // empty: no render
     SampleFormat format = SampleFormat::Pcm24;
     int32_t sampleRate = 44100;
     int32_t blockSize = 512;
-    double tempo = 0.0;           // 0: the sequence's own
-    int32_t numerator = 0;        // 0: the sequence's own
+    double tempo = 0.0;     // 0: the sequence's own
+    int32_t numerator = 0;  // 0: the sequence's own
     int32_t denominator = 0;
     double tailSeconds = 2.0;
-    int32_t processLevel = 4;     // offline
+    int32_t processLevel = 4;  // offline
     std::vector<ParameterSetting> parameters;
     std::string loadStatePath;
     std::string saveStatePath;
     bool trace = false;
     bool quiet = false;
-    bool progress = false;        // forced on; otherwise shown for renders over 30 s
+    bool progress = false;  // forced on; otherwise shown for renders over 30 s
     bool help = false;
     // A soak: this many seconds of the sequence in a loop, no file written.
     double soakSeconds = 0.0;

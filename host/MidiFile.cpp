@@ -237,7 +237,9 @@ bool parseMidiFile(const std::vector<uint8_t>& bytes, MidiSequence& sequence, st
     if (smpte) {
         sequence.tempoChanges.assign(1, {0, 1000000.0});
     }
-    auto byTick = [](const auto& a, const auto& b) { return a.tick < b.tick; };
+    auto byTick = [](const auto& a, const auto& b) {
+        return a.tick < b.tick;
+    };
     std::stable_sort(sequence.messages.begin(), sequence.messages.end(), byTick);
     std::stable_sort(sequence.tempoChanges.begin(), sequence.tempoChanges.end(), byTick);
     std::stable_sort(sequence.signatures.begin(), sequence.signatures.end(), byTick);

@@ -25,10 +25,10 @@ struct TimeSignatureChange {
 
 struct MidiSequence {
     int32_t ticksPerQuarter = 480;
-    std::vector<MidiMessage> messages;          // in tick order, stable across tracks
-    std::vector<TempoChange> tempoChanges;      // in tick order
+    std::vector<MidiMessage> messages;            // in tick order, stable across tracks
+    std::vector<TempoChange> tempoChanges;        // in tick order
     std::vector<TimeSignatureChange> signatures;  // in tick order
-    int64_t endTick = 0;                        // the last message or end of track
+    int64_t endTick = 0;                          // the last message or end of track
 
     int32_t notesPlayed() const;  // note-ons with velocity above 0
 };

@@ -19,9 +19,9 @@ constexpr intptr_t maxChunkBytes = 256 * 1024 * 1024;
 std::string systemMessage(DWORD code)
 {
     char* text = nullptr;
-    const DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                            FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    const DWORD length =
+        FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
     std::string message = length > 0 && text != nullptr ? std::string(text, length) : std::string();
     if (text != nullptr) {
         LocalFree(text);
@@ -41,8 +41,8 @@ void copyAnswer(void* destination, const char* text, size_t size)
     }
 }
 
-const char* const hostCapabilities[] = {"sendVstEvents", "sendVstMidiEvent", "sendVstTimeInfo", "receiveVstEvents",
-                                        "receiveVstMidiEvent", "supplyIdle"};
+const char* const hostCapabilities[] = {"sendVstEvents",    "sendVstMidiEvent",    "sendVstTimeInfo",
+                                        "receiveVstEvents", "receiveVstMidiEvent", "supplyIdle"};
 
 }  // namespace
 
@@ -98,13 +98,14 @@ LoadFailure PluginInstance::load(const std::string& path, std::string& error)
     if (answer->magic != kEffectMagic) {
         char text[32];
         std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(answer->magic));
-        error = "'" + path + "' is not a VST 2.4 plug-in: its effect record has the magic " + text +
-                " instead of 'VstP'";
+        error =
+            "'" + path + "' is not a VST 2.4 plug-in: its effect record has the magic " + text + " instead of 'VstP'";
         return LoadFailure::NotAPlugin;
     }
     if (answer->dispatcherEntry == nullptr ||
         (answer->processReplacingEntry == nullptr && answer->processEntry == nullptr)) {
-        error = "'" + path + "' is not a usable VST 2.4 plug-in: its effect record lacks the dispatcher or "
+        error = "'" + path +
+                "' is not a usable VST 2.4 plug-in: its effect record lacks the dispatcher or "
                 "a process entry";
         return LoadFailure::NotAPlugin;
     }
@@ -186,8 +187,7 @@ int32_t PluginInstance::inputCount() const
 
 float PluginInstance::getParameter(int32_t index)
 {
-    return effect != nullptr && effect->getParameterEntry != nullptr ? effect->getParameterEntry(effect, index)
-                                                                     : 0.0f;
+    return effect != nullptr && effect->getParameterEntry != nullptr ? effect->getParameterEntry(effect, index) : 0.0f;
 }
 
 void PluginInstance::setParameter(int32_t index, float value)

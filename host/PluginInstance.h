@@ -55,8 +55,8 @@ public:
     int64_t automationReceived = 0;
 
 private:
-    static intptr_t __cdecl hostCallback(EffectRecord* effect, int32_t opcode, int32_t index, intptr_t value,
-                                         void* ptr, float opt);
+    static intptr_t __cdecl hostCallback(EffectRecord* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr,
+                                         float opt);
     intptr_t answer(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt);
 
     void* module = nullptr;

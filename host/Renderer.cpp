@@ -10,8 +10,8 @@
 
 namespace host {
 
-bool renderSequence(PluginInstance& plugin, const MidiSequence& sequence, const Transport& transport,
-                    WavWriter* writer, const RenderSettings& settings, RenderResult& result, std::string& error)
+bool renderSequence(PluginInstance& plugin, const MidiSequence& sequence, const Transport& transport, WavWriter* writer,
+                    const RenderSettings& settings, RenderResult& result, std::string& error)
 {
     result = RenderResult();
     const int32_t outputs = plugin.outputCount();
@@ -20,7 +20,8 @@ bool renderSequence(PluginInstance& plugin, const MidiSequence& sequence, const 
         return false;
     }
     const int32_t block = settings.blockSize;
-    std::vector<std::vector<float>> buffers(static_cast<size_t>(outputs), std::vector<float>(static_cast<size_t>(block)));
+    std::vector<std::vector<float>> buffers(static_cast<size_t>(outputs),
+                                            std::vector<float>(static_cast<size_t>(block)));
     std::vector<float*> pointers;
     for (std::vector<float>& buffer : buffers) {
         pointers.push_back(buffer.data());

@@ -15,8 +15,8 @@ namespace host {
 
 struct RenderSettings {
     int32_t blockSize = 512;
-    double tailSeconds = 2.0;    // after the last message, for releases to die away
-    bool showProgress = false;   // percentages on standard error
+    double tailSeconds = 2.0;   // after the last message, for releases to die away
+    bool showProgress = false;  // percentages on standard error
 };
 
 struct RenderResult {
@@ -28,7 +28,7 @@ struct RenderResult {
 
 // `writer` may be null to render without a file. False with `error` when
 // the output cannot be written or the plug-in has no outputs.
-bool renderSequence(PluginInstance& plugin, const MidiSequence& sequence, const Transport& transport,
-                    WavWriter* writer, const RenderSettings& settings, RenderResult& result, std::string& error);
+bool renderSequence(PluginInstance& plugin, const MidiSequence& sequence, const Transport& transport, WavWriter* writer,
+                    const RenderSettings& settings, RenderResult& result, std::string& error);
 
 }  // namespace host

@@ -110,7 +110,8 @@ bool runSoak(PluginInstance& plugin, const MidiSequence& sequence, const Transpo
     const double rate = transport.sampleRate();
     const int32_t block = settings.blockSize;
 
-    std::vector<std::vector<float>> buffers(static_cast<size_t>(outputs), std::vector<float>(static_cast<size_t>(block)));
+    std::vector<std::vector<float>> buffers(static_cast<size_t>(outputs),
+                                            std::vector<float>(static_cast<size_t>(block)));
     std::vector<float*> pointers;
     for (std::vector<float>& buffer : buffers) {
         pointers.push_back(buffer.data());

@@ -16,11 +16,11 @@
 namespace host {
 
 struct SoakSettings {
-    double seconds = 3600.0;        // audio to render
+    double seconds = 3600.0;  // audio to render
     int32_t blockSize = 64;
-    double stateEverySeconds = 5.0;  // save, restore the previous save, read back; 0: never
-    double editEverySeconds = 1.0;   // one drag in the plug-in's window; 0: never
-    double warmUpSeconds = 10.0;     // rendered (and at least 2 s of wall time) before the memory counts
+    double stateEverySeconds = 5.0;   // save, restore the previous save, read back; 0: never
+    double editEverySeconds = 1.0;    // one drag in the plug-in's window; 0: never
+    double warmUpSeconds = 10.0;      // rendered (and at least 2 s of wall time) before the memory counts
     double reportEverySeconds = 0.0;  // memory lines on standard error during the run; 0: none
 };
 
@@ -30,10 +30,10 @@ struct SoakResult {
     int64_t loops = 0;
     int64_t notesPlayed = 0;
     int64_t stateRoundTrips = 0;
-    int64_t stateMismatches = 0;      // a restored state read back differently
-    int64_t restarts = 0;             // suspend and resume around a restore
+    int64_t stateMismatches = 0;  // a restored state read back differently
+    int64_t restarts = 0;         // suspend and resume around a restore
     int64_t drags = 0;
-    int64_t automationReported = 0;   // audioMasterAutomate requests from the plug-in
+    int64_t automationReported = 0;  // audioMasterAutomate requests from the plug-in
     int64_t midiEventsFromPlugin = 0;
     bool editorOpened = false;
     bool nonFiniteOutput = false;

@@ -4,11 +4,13 @@
 
 namespace host {
 
-Transport::Transport(const MidiSequence& sequence, double sampleRate, double tempoOverride,
-                     int32_t numeratorOverride, int32_t denominatorOverride)
+Transport::Transport(const MidiSequence& sequence, double sampleRate, double tempoOverride, int32_t numeratorOverride,
+                     int32_t denominatorOverride)
     : rate(sampleRate), ticksPerQuarter(sequence.ticksPerQuarter > 0 ? sequence.ticksPerQuarter : 480)
 {
-    auto samplesPerQuarterAt = [&](double tempo) { return rate * 60.0 / tempo; };
+    auto samplesPerQuarterAt = [&](double tempo) {
+        return rate * 60.0 / tempo;
+    };
     if (tempoOverride > 0.0) {
         tempos.push_back({0.0, 0.0, samplesPerQuarterAt(tempoOverride), tempoOverride});
     } else {

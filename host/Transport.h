@@ -45,7 +45,7 @@ private:
 
     double rate;
     double ticksPerQuarter;
-    std::vector<TempoSegment> tempos;         // at least one, from quarter 0
+    std::vector<TempoSegment> tempos;          // at least one, from quarter 0
     std::vector<SignatureSegment> signatures;  // at least one, from quarter 0
 };
 

@@ -93,11 +93,10 @@ void listPlugin(PluginInstance& plugin)
                 static_cast<unsigned>(record.uniqueID));
     const intptr_t category = plugin.dispatch(effGetPlugCategory);
     std::printf("category: %lld%s\n", static_cast<long long>(category), category == 2 ? " (instrument)" : "");
-    std::printf("flags: 0x%X%s%s%s%s\n", static_cast<unsigned>(record.flags),
-                (record.flags & effFlagsHasEditor) ? " editor" : "",
-                (record.flags & effFlagsCanReplacing) ? " replacing" : "",
-                (record.flags & effFlagsProgramChunks) ? " chunks" : "",
-                (record.flags & effFlagsIsSynth) ? " synth" : "");
+    std::printf(
+        "flags: 0x%X%s%s%s%s\n", static_cast<unsigned>(record.flags),
+        (record.flags & effFlagsHasEditor) ? " editor" : "", (record.flags & effFlagsCanReplacing) ? " replacing" : "",
+        (record.flags & effFlagsProgramChunks) ? " chunks" : "", (record.flags & effFlagsIsSynth) ? " synth" : "");
     std::printf("inputs: %d, outputs: %d, programs: %d, parameters: %d\n", record.numInputs, record.numOutputs,
                 record.numPrograms, record.numParams);
     for (int32_t output = 0; output < plugin.outputCount(); ++output) {
@@ -169,9 +168,8 @@ int soak(PluginInstance& plugin, const MidiSequence& sequence, const Transport& 
     std::printf("notes played: %lld, MIDI events from the plug-in: %lld, peak %.4f\n",
                 static_cast<long long>(result.notesPlayed), static_cast<long long>(result.midiEventsFromPlugin),
                 static_cast<double>(result.peak));
-    std::printf("editor: %s, drags: %lld, automation from the plug-in: %lld\n",
-                result.editorOpened ? "open" : "none", static_cast<long long>(result.drags),
-                static_cast<long long>(result.automationReported));
+    std::printf("editor: %s, drags: %lld, automation from the plug-in: %lld\n", result.editorOpened ? "open" : "none",
+                static_cast<long long>(result.drags), static_cast<long long>(result.automationReported));
     std::printf("state round trips: %lld (%lld with suspend and resume), mismatches: %lld\n",
                 static_cast<long long>(result.stateRoundTrips), static_cast<long long>(result.restarts),
                 static_cast<long long>(result.stateMismatches));
@@ -282,11 +280,11 @@ int run(const Options& options)
     const int64_t automation = plugin.automationReceived;
     plugin.close();
     if (!options.quiet) {
-        const char* format = options.format == SampleFormat::Pcm16 ? "16-bit"
+        const char* format = options.format == SampleFormat::Pcm16   ? "16-bit"
                              : options.format == SampleFormat::Pcm24 ? "24-bit"
                                                                      : "32-bit float";
-        std::printf("rendered: %s (%s, %d Hz, blocks of %d)\n", options.outputPath.c_str(), format,
-                    options.sampleRate, options.blockSize);
+        std::printf("rendered: %s (%s, %d Hz, blocks of %d)\n", options.outputPath.c_str(), format, options.sampleRate,
+                    options.blockSize);
         std::printf("duration: %.2f s\n", static_cast<double>(result.frames) / options.sampleRate);
         std::printf("peak: %.4f (%.1f dBFS)\n", static_cast<double>(result.peak), decibels(result.peak));
         std::printf("rms: %.4f (%.1f dBFS)\n", result.rms, decibels(result.rms));

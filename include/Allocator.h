@@ -10,9 +10,9 @@ namespace Korvanta {
 class Allocator : public IRefCounter {
 public:
     // Slots 1 and 2 are addRef and release.
-    virtual void* allocate(uint32_t size) = 0;                  // 3: null on failure
-    virtual void* reallocate(void* block, uint32_t size) = 0;   // 4: null on failure, old block intact
-    virtual void deallocate(void* block) = 0;                   // 5
+    virtual void* allocate(uint32_t size) = 0;                 // 3: null on failure
+    virtual void* reallocate(void* block, uint32_t size) = 0;  // 4: null on failure, old block intact
+    virtual void deallocate(void* block) = 0;                  // 5
 
 protected:
     ~Allocator() = default;

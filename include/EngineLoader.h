@@ -10,13 +10,13 @@
 #include "SoftSynth.h"
 
 struct EngineLoader {
-    const char* name;        // engine name; null asks load to derive it
-    uint8_t createFlag;      // handed to CreateSoftSynth, widened to 32 bits
+    const char* name;    // engine name; null asks load to derive it
+    uint8_t createFlag;  // handed to CreateSoftSynth, widened to 32 bits
     uint8_t reserved[3];
-    int32_t createValue;     // handed to CreateSoftSynth
-    SoftSynth* engine;       // written by the factory; owned by the loader
-    void* module;            // module handle of the engine module
-    IHostLink* hostLink;     // written by the plug-in factory only; not owned
+    int32_t createValue;  // handed to CreateSoftSynth
+    SoftSynth* engine;    // written by the factory; owned by the loader
+    void* module;         // module handle of the engine module
+    IHostLink* hostLink;  // written by the plug-in factory only; not owned
 
     // Implemented by the plug-in; engines only read and write the fields.
     void load();

@@ -8,7 +8,7 @@
 class IHostLink {
 public:
     virtual void attachHost(IKorvantaHost* host) = 0;  // 1
-    virtual void detachHost() = 0;                      // 2
+    virtual void detachHost() = 0;                     // 2
 
 protected:
     ~IHostLink() = default;

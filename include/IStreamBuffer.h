@@ -22,7 +22,7 @@ public:
     // allocator (one reference, now the caller's) that must free the block, or
     // null for a borrowed block.
     virtual Allocator* detach(uint8_t** block, uint32_t* size) = 0;
-    virtual uint32_t truncate() = 0;                                 // 9: ends the data at the position
+    virtual uint32_t truncate() = 0;  // 9: ends the data at the position
 
 protected:
     ~IStreamBuffer() = default;

@@ -76,10 +76,7 @@ public:
     static SharedString concat(char a, const SharedString& b);
 
     // Out-of-block indices read as NUL rather than past the allocation.
-    char getAt(int32_t index) const
-    {
-        return index >= 0 && index <= data()->capacity ? text[index] : '\0';
-    }
+    char getAt(int32_t index) const { return index >= 0 && index <= data()->capacity ? text[index] : '\0'; }
     void setAt(int32_t index, char ch);
     char* getBuffer(int32_t minLength);
     void releaseBuffer(int32_t newLength = -1);
@@ -136,11 +133,26 @@ private:
 
 static_assert(sizeof(SharedString) == sizeof(void*), "SharedString is one pointer");
 
-inline SharedString operator+(const SharedString& a, const SharedString& b) { return SharedString::concat(a, b); }
-inline SharedString operator+(const SharedString& a, const char* b) { return SharedString::concat(a, b); }
-inline SharedString operator+(const char* a, const SharedString& b) { return SharedString::concat(a, b); }
-inline SharedString operator+(const SharedString& a, char b) { return SharedString::concat(a, b); }
-inline SharedString operator+(char a, const SharedString& b) { return SharedString::concat(a, b); }
+inline SharedString operator+(const SharedString& a, const SharedString& b)
+{
+    return SharedString::concat(a, b);
+}
+inline SharedString operator+(const SharedString& a, const char* b)
+{
+    return SharedString::concat(a, b);
+}
+inline SharedString operator+(const char* a, const SharedString& b)
+{
+    return SharedString::concat(a, b);
+}
+inline SharedString operator+(const SharedString& a, char b)
+{
+    return SharedString::concat(a, b);
+}
+inline SharedString operator+(char a, const SharedString& b)
+{
+    return SharedString::concat(a, b);
+}
 
 // True when the range is readable (and writable when asked) by the system's account.
 bool isValidAddress(const void* pointer, uint32_t size, bool writable = true);

@@ -23,37 +23,37 @@ enum SoftSynthProcessMode : int32_t {
 
 class SoftSynth {
 public:
-    virtual void suspend() = 0;                                                   // 1
-    virtual void resume() = 0;                                                    // 2
-    virtual void release() = 0;                                                   // 3
-    virtual void setSampleRate(float rate) = 0;                                   // 4
-    virtual void setBlockSize(int32_t size) = 0;                                  // 5
-    virtual void receiveMidi(const unsigned char* midi, int32_t deltaFrames) = 0; // 6
-    virtual void renderAdding(float** outputs, int32_t frames) = 0;               // 7
-    virtual void renderReplacing(float** outputs, int32_t frames) = 0;            // 8: outputs arrive zeroed
-    virtual void unusedSlot9() {}                                                 // 9
-    virtual void saveState(Korvanta::OutputStream& stream) = 0;                   // 10: may throw
-    virtual void loadState(Korvanta::InputStream& stream) = 0;                    // 11
-    virtual void getEditorSize(int32_t* width, int32_t* height) = 0;              // 12
-    virtual void openEditor(void* parentWindow) = 0;                              // 13
-    virtual void closeEditor() = 0;                                               // 14
-    virtual const char* getVendorName() = 0;                                      // 15
-    virtual const char* getProductName() = 0;                                     // 16
-    virtual int32_t getVersion() = 0;                                             // 17
-    virtual int32_t getUniqueId() = 0;                                            // 18
-    virtual const char* getOutputName() = 0;                                      // 19
-    virtual void unusedSlot20() {}                                                // 20
-    virtual int32_t getParameterCount() = 0;                                      // 21
-    virtual float getParameter(int32_t index) = 0;                                // 22
-    virtual void setParameter(int32_t index, float value) = 0;                    // 23
-    virtual void getParameterLabel(int32_t index, char* text, int32_t size) = 0;  // 24
-    virtual void getParameterDisplay(int32_t index, char* text, int32_t size) = 0;// 25
-    virtual void getParameterName(int32_t index, char* text, int32_t size) = 0;   // 26
-    virtual void unusedSlot27() {}                                                // 27
-    virtual void setProcessMode(int32_t mode) = 0;                                // 28
-    virtual void unusedSlot29() {}                                                // 29
-    virtual void unusedSlot30() {}                                                // 30
-    virtual int32_t getOutputCount(int32_t hint) = 0;                             // 31
+    virtual void suspend() = 0;                                                     // 1
+    virtual void resume() = 0;                                                      // 2
+    virtual void release() = 0;                                                     // 3
+    virtual void setSampleRate(float rate) = 0;                                     // 4
+    virtual void setBlockSize(int32_t size) = 0;                                    // 5
+    virtual void receiveMidi(const unsigned char* midi, int32_t deltaFrames) = 0;   // 6
+    virtual void renderAdding(float** outputs, int32_t frames) = 0;                 // 7
+    virtual void renderReplacing(float** outputs, int32_t frames) = 0;              // 8: outputs arrive zeroed
+    virtual void unusedSlot9() {}                                                   // 9
+    virtual void saveState(Korvanta::OutputStream& stream) = 0;                     // 10: may throw
+    virtual void loadState(Korvanta::InputStream& stream) = 0;                      // 11
+    virtual void getEditorSize(int32_t* width, int32_t* height) = 0;                // 12
+    virtual void openEditor(void* parentWindow) = 0;                                // 13
+    virtual void closeEditor() = 0;                                                 // 14
+    virtual const char* getVendorName() = 0;                                        // 15
+    virtual const char* getProductName() = 0;                                       // 16
+    virtual int32_t getVersion() = 0;                                               // 17
+    virtual int32_t getUniqueId() = 0;                                              // 18
+    virtual const char* getOutputName() = 0;                                        // 19
+    virtual void unusedSlot20() {}                                                  // 20
+    virtual int32_t getParameterCount() = 0;                                        // 21
+    virtual float getParameter(int32_t index) = 0;                                  // 22
+    virtual void setParameter(int32_t index, float value) = 0;                      // 23
+    virtual void getParameterLabel(int32_t index, char* text, int32_t size) = 0;    // 24
+    virtual void getParameterDisplay(int32_t index, char* text, int32_t size) = 0;  // 25
+    virtual void getParameterName(int32_t index, char* text, int32_t size) = 0;     // 26
+    virtual void unusedSlot27() {}                                                  // 27
+    virtual void setProcessMode(int32_t mode) = 0;                                  // 28
+    virtual void unusedSlot29() {}                                                  // 29
+    virtual void unusedSlot30() {}                                                  // 30
+    virtual int32_t getOutputCount(int32_t hint) = 0;                               // 31
 
     // Two words for the engine's own use, then the words the plug-in writes
     // at construction and clears at destruction.

@@ -26,7 +26,8 @@ public:
 // polymorphic, hence not standard-layout; GCC still computes offsetof exactly.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Winvalid-offsetof"
-static_assert(offsetof(StreamBufferException, buffer) == sizeof(void*), "StreamBufferException::buffer follows the table pointer");
+static_assert(offsetof(StreamBufferException, buffer) == sizeof(void*),
+              "StreamBufferException::buffer follows the table pointer");
 static_assert(offsetof(StreamBufferException, code) == 2 * sizeof(void*), "StreamBufferException::code follows buffer");
 #pragma GCC diagnostic pop
 

@@ -51,8 +51,8 @@ int32_t Velmorant::setChunk(void* data, int32_t byteSize, bool /*isPreset*/)
     dropChunk(chunkBuffer);
     const bool usable = data != nullptr && byteSize > 0;
     try {
-        chunkBuffer = new Korvanta::StreamBuffer(usable ? data : nullptr,
-                                                 usable ? static_cast<uint32_t>(byteSize) : 0u);
+        chunkBuffer =
+            new Korvanta::StreamBuffer(usable ? data : nullptr, usable ? static_cast<uint32_t>(byteSize) : 0u);
     } catch (...) {
         chunkBuffer = nullptr;
         return 0;

@@ -38,6 +38,4 @@ void VelmorantEditor::close()
         engine->closeEditor();
 }
 
-void VelmorantEditor::idle()
-{
-}
+void VelmorantEditor::idle() {}

@@ -9,8 +9,8 @@
 
 namespace {
 
-constexpr int32_t timeInfoFilter = kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstCyclePosValid |
-                                   kVstTimeSigValid;  // 0x3E00
+constexpr int32_t timeInfoFilter =
+    kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstCyclePosValid | kVstTimeSigValid;  // 0x3E00
 static_assert(timeInfoFilter == 0x3E00, "time information filter");
 
 // Quarter notes to ticks, truncated toward zero. A host position outside the

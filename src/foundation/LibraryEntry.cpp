@@ -4,7 +4,8 @@
 
 #include "foundation/ModuleState.h"
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID)
+{
     try {
         Korvanta::initModule("Velmorant", module, reason, nullptr);
     } catch (...) {

@@ -14,8 +14,10 @@ SharedString appRegistryRoot;
 
 // Until a handle is recorded, the module is the one this code was linked into
 // (an executable, or a library whose entry point has not yet run).
-HMODULE currentModule() {
-    if (recordedModule) return recordedModule;
+HMODULE currentModule()
+{
+    if (recordedModule)
+        return recordedModule;
     HMODULE own = nullptr;
     GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                        reinterpret_cast<LPCSTR>(&currentModule), &own);
@@ -24,8 +26,10 @@ HMODULE currentModule() {
 
 }  // namespace
 
-void initModule(const char* name, HMODULE module, DWORD reason, const char* subName) {
-    if (reason != DLL_PROCESS_ATTACH) return;
+void initModule(const char* name, HMODULE module, DWORD reason, const char* subName)
+{
+    if (reason != DLL_PROCESS_ATTACH)
+        return;
 
     // Everything is built before anything is recorded, so that an allocation
     // failure leaves the previous state whole.
@@ -54,11 +58,13 @@ void initModule(const char* name, HMODULE module, DWORD reason, const char* subN
     appRegistryRoot = root;
 }
 
-HMODULE moduleHandle() {
+HMODULE moduleHandle()
+{
     return recordedModule;
 }
 
-SharedString modulePath() {
+SharedString modulePath()
+{
     HMODULE module = currentModule();
     // MAX_PATH first; a longer path is asked for again in a larger buffer
     // rather than handed out truncated.
@@ -66,7 +72,8 @@ SharedString modulePath() {
         SharedString path;
         char* buffer = path.getBufferSetLength(int32_t(capacity));
         DWORD length = GetModuleFileNameA(module, buffer, capacity);
-        if (length == 0) return SharedString();
+        if (length == 0)
+            return SharedString();
         if (length < capacity) {
             path.releaseBuffer(int32_t(length));
             return path;
@@ -75,23 +82,27 @@ SharedString modulePath() {
     return SharedString();
 }
 
-SharedString moduleFolder() {
+SharedString moduleFolder()
+{
     SharedString path = modulePath();
     int32_t slash = path.reverseFind('\\');
     return slash < 0 ? path : path.left(slash + 1);
 }
 
-SharedString moduleFileName() {
+SharedString moduleFileName()
+{
     SharedString path = modulePath();
     int32_t slash = path.reverseFind('\\');
     return slash < 0 ? SharedString() : path.mid(slash + 1);
 }
 
-SharedString getAppFolder() {
+SharedString getAppFolder()
+{
     return appFolder;
 }
 
-SharedString appRelativePath() {
+SharedString appRelativePath()
+{
     SharedString path("Korvanta");
     if (!appName.isEmpty()) {
         path += '/';
@@ -105,7 +116,8 @@ SharedString appRelativePath() {
     return path;
 }
 
-SharedString registryRoot() {
+SharedString registryRoot()
+{
     return appRegistryRoot;
 }
 

@@ -41,8 +41,8 @@ RegistryStream::RegistryStream(const SharedString& keyPath, const SharedString& 
         if (status == ERROR_MORE_DATA && size != 0) {
             std::string loaded(size, '\0');
             DWORD loadedSize = size;
-            if (RegQueryValueExA(key, valueName.c_str(), nullptr, nullptr,
-                                 reinterpret_cast<BYTE*>(&loaded[0]), &loadedSize) == ERROR_SUCCESS) {
+            if (RegQueryValueExA(key, valueName.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&loaded[0]),
+                                 &loadedSize) == ERROR_SUCCESS) {
                 // The value may have shrunk between the two calls.
                 loaded.resize(loadedSize < size ? loadedSize : size);
                 bytes.swap(loaded);
@@ -59,8 +59,8 @@ RegistryStream::~RegistryStream()
     if (key) {
         // An empty stream leaves a stored value alone rather than erasing it.
         if (!bytes.empty()) {
-            RegSetValueExA(key, valueName.c_str(), 0, REG_BINARY,
-                           reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()));
+            RegSetValueExA(key, valueName.c_str(), 0, REG_BINARY, reinterpret_cast<const BYTE*>(bytes.data()),
+                           static_cast<DWORD>(bytes.size()));
         }
         RegCloseKey(key);
     }

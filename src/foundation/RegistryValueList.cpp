@@ -6,7 +6,8 @@
 
 namespace Korvanta {
 
-RegistryValueList::RegistryValueList(HKEY ownedKey) : key(ownedKey) {
+RegistryValueList::RegistryValueList(HKEY ownedKey) : key(ownedKey)
+{
     DWORD values = 0;
     DWORD longestName = 0;
     DWORD longestData = 0;
@@ -24,17 +25,22 @@ RegistryValueList::RegistryValueList(HKEY ownedKey) : key(ownedKey) {
         // dwordValue never reads past the buffer.
         dataBuffer.reset(new char[(dataCapacity < 4 ? 4 : dataCapacity) + 1]());
     } catch (...) {
-        if (key) RegCloseKey(key);
+        if (key)
+            RegCloseKey(key);
         throw;
     }
 }
 
-RegistryValueList::~RegistryValueList() {
-    if (key) RegCloseKey(key);
+RegistryValueList::~RegistryValueList()
+{
+    if (key)
+        RegCloseKey(key);
 }
 
-bool RegistryValueList::next() {
-    if (index >= valueCount) return false;
+bool RegistryValueList::next()
+{
+    if (index >= valueCount)
+        return false;
     DWORD nameInOut = nameCapacity + 1;
     DWORD dataInOut = dataCapacity;
     DWORD type = 0;
@@ -57,21 +63,27 @@ bool RegistryValueList::next() {
     return true;
 }
 
-const char* RegistryValueList::stringValue() const {
-    if (valueType != REG_SZ && valueType != REG_EXPAND_SZ) throw new registry_invalid_value_type();
+const char* RegistryValueList::stringValue() const
+{
+    if (valueType != REG_SZ && valueType != REG_EXPAND_SZ)
+        throw new registry_invalid_value_type();
     return dataBuffer.get();
 }
 
-uint32_t RegistryValueList::dwordValue() const {
+uint32_t RegistryValueList::dwordValue() const
+{
     uint32_t value = 0;
     std::memcpy(&value, dataBuffer.get(), sizeof value);
     return value;
 }
 
-char* RegistryValueList::binaryValue(uint32_t& size) const {
-    if (valueType != REG_BINARY) throw new registry_invalid_value_type();
+char* RegistryValueList::binaryValue(uint32_t& size) const
+{
+    if (valueType != REG_BINARY)
+        throw new registry_invalid_value_type();
     size = dataSize;
-    if (dataSize == 0) return nullptr;
+    if (dataSize == 0)
+        return nullptr;
     char* copy = new char[dataSize];
     std::memcpy(copy, dataBuffer.get(), dataSize);
     return copy;

@@ -19,7 +19,10 @@ void StringData::freeData()
     ::operator delete(static_cast<void*>(this));
 }
 
-bool StringData::isCounted() const { return refCount != -1; }
+bool StringData::isCounted() const
+{
+    return refCount != -1;
+}
 
 namespace {
 
@@ -43,7 +46,10 @@ StringData* emptyData()
     return block;
 }
 
-volatile LONG* counter(StringData* block) { return reinterpret_cast<volatile LONG*>(&block->refCount); }
+volatile LONG* counter(StringData* block)
+{
+    return reinterpret_cast<volatile LONG*>(&block->refCount);
+}
 
 // A block of exactly count characters; count 0 gives the empty block.
 StringData* allocateData(int64_t count)
@@ -77,9 +83,15 @@ void setLength(StringData* block, int32_t length)
     block->chars()[length] = '\0';
 }
 
-bool inSet(char ch, const char* set) { return ch != '\0' && std::strchr(set, ch) != nullptr; }
+bool inSet(char ch, const char* set)
+{
+    return ch != '\0' && std::strchr(set, ch) != nullptr;
+}
 
-int32_t clampedLength(size_t length) { return length > INT32_MAX ? INT32_MAX : static_cast<int32_t>(length); }
+int32_t clampedLength(size_t length)
+{
+    return length > INT32_MAX ? INT32_MAX : static_cast<int32_t>(length);
+}
 
 // ---- format estimate ----------------------------------------------------
 
@@ -291,7 +303,10 @@ SharedString::SharedString(const SharedString& other) : text(emptyData()->chars(
     }
 }
 
-SharedString::~SharedString() { releaseData(data()); }
+SharedString::~SharedString()
+{
+    releaseData(data());
+}
 
 void SharedString::adopt(StringData* block)
 {
@@ -533,7 +548,10 @@ void SharedString::unlockBuffer()
 
 // ---- search -------------------------------------------------------------
 
-int32_t SharedString::find(char ch) const { return find(ch, 0); }
+int32_t SharedString::find(char ch) const
+{
+    return find(ch, 0);
+}
 
 int32_t SharedString::find(char ch, int32_t start) const
 {
@@ -546,7 +564,10 @@ int32_t SharedString::find(char ch, int32_t start) const
     return hit != nullptr ? static_cast<int32_t>(static_cast<const char*>(hit) - text) : -1;
 }
 
-int32_t SharedString::find(const char* sub) const { return find(sub, 0); }
+int32_t SharedString::find(const char* sub) const
+{
+    return find(sub, 0);
+}
 
 int32_t SharedString::find(const char* sub, int32_t start) const
 {
@@ -605,7 +626,10 @@ SharedString SharedString::mid(int32_t first) const
     return mid(first, length - first);
 }
 
-SharedString SharedString::left(int32_t count) const { return mid(0, count); }
+SharedString SharedString::left(int32_t count) const
+{
+    return mid(0, count);
+}
 
 SharedString SharedString::right(int32_t count) const
 {
@@ -636,7 +660,10 @@ SharedString SharedString::spanExcluding(const char* set) const
 
 // ---- in-place edits -----------------------------------------------------
 
-int32_t SharedString::insert(int32_t index, char ch) { return insertBytes(index, &ch, 1); }
+int32_t SharedString::insert(int32_t index, char ch)
+{
+    return insertBytes(index, &ch, 1);
+}
 
 int32_t SharedString::insert(int32_t index, const char* source)
 {
@@ -740,7 +767,8 @@ int32_t SharedString::replace(const char* oldText, const char* newText)
         StringData* fresh = allocateData(resultLength);
         char* out = fresh->chars();
         for (int32_t i = 0; i < length;) {
-            if (int64_t(i) + oldLength <= length && std::memcmp(text + i, oldText, static_cast<size_t>(oldLength)) == 0) {
+            if (int64_t(i) + oldLength <= length &&
+                std::memcmp(text + i, oldText, static_cast<size_t>(oldLength)) == 0) {
                 if (newLength > 0)
                     std::memcpy(out, newText, static_cast<size_t>(newLength));
                 out += newLength;
@@ -794,9 +822,18 @@ void SharedString::makeReverse()
 
 namespace {
 
-bool isSpace(char ch, const char*) { return std::isspace(static_cast<unsigned char>(ch)) != 0; }
-bool isChar(char ch, const char* target) { return ch == *target; }
-bool isInSet(char ch, const char* set) { return inSet(ch, set); }
+bool isSpace(char ch, const char*)
+{
+    return std::isspace(static_cast<unsigned char>(ch)) != 0;
+}
+bool isChar(char ch, const char* target)
+{
+    return ch == *target;
+}
+bool isInSet(char ch, const char* set)
+{
+    return inSet(ch, set);
+}
 
 }  // namespace
 
@@ -972,6 +1009,9 @@ bool isValidAddress(const void* pointer, uint32_t size, bool writable)
     return !writable || IsBadWritePtr(const_cast<void*>(pointer), size) == 0;
 }
 
-int32_t safeTextLength(const char* text) { return text != nullptr ? clampedLength(std::strlen(text)) : 0; }
+int32_t safeTextLength(const char* text)
+{
+    return text != nullptr ? clampedLength(std::strlen(text)) : 0;
+}
 
 }  // namespace Korvanta

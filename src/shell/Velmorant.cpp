@@ -17,19 +17,9 @@ const int32_t engineOutputHint = 2;
 }  // namespace
 
 Velmorant::Velmorant(HostCallback hostCallback)
-    : AudioEffectX(hostCallback, programCount, 0),
-      parameterChangeDepth(0),
-      loader{},
-      engine(nullptr),
-      chunkBuffer(nullptr),
-      currentTime{},
-      previousTime{},
-      timeInfoFetched(false),
-      transportRunning(false),
-      processLevelReported(false),
-      transportBroadcaster(),
-      lastTracedOpcode(-1),
-      repeatCount(0)
+    : AudioEffectX(hostCallback, programCount, 0), parameterChangeDepth(0), loader{}, engine(nullptr),
+      chunkBuffer(nullptr), currentTime{}, previousTime{}, timeInfoFetched(false), transportRunning(false),
+      processLevelReported(false), transportBroadcaster(), lastTracedOpcode(-1), repeatCount(0)
 {
     std::memset(&currentTime, 0, sizeof currentTime);
     std::memset(&previousTime, 0, sizeof previousTime);

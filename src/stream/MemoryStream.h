@@ -16,7 +16,7 @@ public:
     ~MemoryStream() = default;
 
     bool atEnd() override;
-    int32_t readRaw(void* destination, int32_t count) override;     // throws code 2 past the end
+    int32_t readRaw(void* destination, int32_t count) override;    // throws code 2 past the end
     int32_t writeRaw(const void* source, int32_t count) override;  // throws code 0 or 1 when it cannot grow
     uint32_t seek(int32_t offset, int32_t origin) override;
     uint32_t truncate() override;

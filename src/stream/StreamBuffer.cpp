@@ -17,24 +17,13 @@ constexpr uint32_t MinimumCapacity = 256;
 }  // namespace
 
 StreamBuffer::StreamBuffer()
-    : refCount(1),
-      allocator(new MemAllocator),
-      block(nullptr),
-      blockSize(0),
-      position(0),
-      ownsAllocator(true),
+    : refCount(1), allocator(new MemAllocator), block(nullptr), blockSize(0), position(0), ownsAllocator(true),
       capacity(0)
 {
 }
 
 StreamBuffer::StreamBuffer(Allocator* given)
-    : refCount(1),
-      allocator(given),
-      block(nullptr),
-      blockSize(0),
-      position(0),
-      ownsAllocator(false),
-      capacity(0)
+    : refCount(1), allocator(given), block(nullptr), blockSize(0), position(0), ownsAllocator(false), capacity(0)
 {
     if (allocator) {
         allocator->addRef();
@@ -42,13 +31,8 @@ StreamBuffer::StreamBuffer(Allocator* given)
 }
 
 StreamBuffer::StreamBuffer(void* borrowed, uint32_t size)
-    : refCount(1),
-      allocator(nullptr),
-      block(static_cast<uint8_t*>(borrowed)),
-      blockSize(borrowed ? size : 0),
-      position(0),
-      ownsAllocator(false),
-      capacity(borrowed ? size : 0)
+    : refCount(1), allocator(nullptr), block(static_cast<uint8_t*>(borrowed)), blockSize(borrowed ? size : 0),
+      position(0), ownsAllocator(false), capacity(borrowed ? size : 0)
 {
 }
 

@@ -47,7 +47,7 @@ private:
     uint32_t blockSize;      // bytes of data: what size() answers and the chunk length
     uint32_t position;       // 0 <= position <= blockSize
     bool ownsAllocator;
-    uint32_t capacity;       // bytes the block can hold; blockSize <= capacity
+    uint32_t capacity;  // bytes the block can hold; blockSize <= capacity
 };
 
 }  // namespace Korvanta

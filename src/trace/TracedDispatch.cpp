@@ -13,8 +13,8 @@ constexpr int32_t effIdleOpcode = 53;
 
 }  // namespace
 
-void traceDispatcherCall(int32_t& lastTracedOpcode, int32_t& repeatCount, int32_t opcode, int32_t index,
-                         intptr_t value, void* ptr, float opt)
+void traceDispatcherCall(int32_t& lastTracedOpcode, int32_t& repeatCount, int32_t opcode, int32_t index, intptr_t value,
+                         void* ptr, float opt)
 {
     // Hosts send these many times a second; tracing them would bury the rest.
     if (opcode == effIdleOpcode || opcode == effEditIdleOpcode)

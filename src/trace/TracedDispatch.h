@@ -12,5 +12,5 @@
 // "  (<count> times repeated)\n" for the run it ends and opens a new run; the
 // first two calls of a run write their formatted line, later ones only count.
 // Writes only to the debugger output; never throws, never allocates.
-void traceDispatcherCall(int32_t& lastTracedOpcode, int32_t& repeatCount, int32_t opcode, int32_t index,
-                         intptr_t value, void* ptr, float opt);
+void traceDispatcherCall(int32_t& lastTracedOpcode, int32_t& repeatCount, int32_t opcode, int32_t index, intptr_t value,
+                         void* ptr, float opt);

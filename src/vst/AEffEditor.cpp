@@ -4,30 +4,53 @@ AEffEditor::AEffEditor(AudioEffect* effect) : effect(effect), systemWindow(nullp
 
 AEffEditor::~AEffEditor() = default;
 
-AudioEffect* AEffEditor::getEffect() { return effect; }
+AudioEffect* AEffEditor::getEffect()
+{
+    return effect;
+}
 
-bool AEffEditor::getRect(ERect** rect) {
+bool AEffEditor::getRect(ERect** rect)
+{
     if (rect != nullptr) {
         *rect = nullptr;
     }
     return false;
 }
 
-bool AEffEditor::open(void* window) {
+bool AEffEditor::open(void* window)
+{
     systemWindow = window;
     return false;
 }
 
-void AEffEditor::close() { systemWindow = nullptr; }
+void AEffEditor::close()
+{
+    systemWindow = nullptr;
+}
 
-bool AEffEditor::isOpen() { return systemWindow != nullptr; }
+bool AEffEditor::isOpen()
+{
+    return systemWindow != nullptr;
+}
 
 void AEffEditor::idle() {}
 
-bool AEffEditor::onKeyDown(VstKeyCode&) { return false; }
+bool AEffEditor::onKeyDown(VstKeyCode&)
+{
+    return false;
+}
 
-bool AEffEditor::onKeyUp(VstKeyCode&) { return false; }
+bool AEffEditor::onKeyUp(VstKeyCode&)
+{
+    return false;
+}
 
-bool AEffEditor::onWheel(float) { return false; }
+bool AEffEditor::onWheel(float)
+{
+    return false;
+}
 
-bool AEffEditor::setKnobMode(int32_t) { return false; }
+bool AEffEditor::setKnobMode(int32_t)
+{
+    return false;
+}

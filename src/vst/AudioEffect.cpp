@@ -17,12 +17,14 @@ constexpr intptr_t kIdentifyAnswer = 0x4E764566;
 // Nothing may unwind into the host, so every exception ends here with the
 // neutral answer.
 
-AudioEffect* owner(EffectRecord* effect) {
+AudioEffect* owner(EffectRecord* effect)
+{
     return effect != nullptr ? static_cast<AudioEffect*>(effect->object) : nullptr;
 }
 
-intptr_t __cdecl dispatchEntry(EffectRecord* effect, int32_t opcode, int32_t index, intptr_t value,
-                               void* ptr, float opt) {
+intptr_t __cdecl dispatchEntry(EffectRecord* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr,
+                               float opt)
+{
     AudioEffect* object = owner(effect);
     if (object == nullptr) {
         return 0;
@@ -43,7 +45,8 @@ intptr_t __cdecl dispatchEntry(EffectRecord* effect, int32_t opcode, int32_t ind
     }
 }
 
-void __cdecl processEntry(EffectRecord* effect, float** inputs, float** outputs, int32_t sampleFrames) {
+void __cdecl processEntry(EffectRecord* effect, float** inputs, float** outputs, int32_t sampleFrames)
+{
     if (AudioEffect* object = owner(effect)) {
         try {
             object->process(inputs, outputs, sampleFrames);
@@ -52,8 +55,8 @@ void __cdecl processEntry(EffectRecord* effect, float** inputs, float** outputs,
     }
 }
 
-void __cdecl processReplacingEntry(EffectRecord* effect, float** inputs, float** outputs,
-                                   int32_t sampleFrames) {
+void __cdecl processReplacingEntry(EffectRecord* effect, float** inputs, float** outputs, int32_t sampleFrames)
+{
     if (AudioEffect* object = owner(effect)) {
         try {
             object->processReplacing(inputs, outputs, sampleFrames);
@@ -62,8 +65,8 @@ void __cdecl processReplacingEntry(EffectRecord* effect, float** inputs, float**
     }
 }
 
-void __cdecl processDoubleReplacingEntry(EffectRecord* effect, double** inputs, double** outputs,
-                                         int32_t sampleFrames) {
+void __cdecl processDoubleReplacingEntry(EffectRecord* effect, double** inputs, double** outputs, int32_t sampleFrames)
+{
     if (AudioEffect* object = owner(effect)) {
         try {
             object->processDoubleReplacing(inputs, outputs, sampleFrames);
@@ -72,7 +75,8 @@ void __cdecl processDoubleReplacingEntry(EffectRecord* effect, double** inputs, 
     }
 }
 
-void __cdecl setParameterEntry(EffectRecord* effect, int32_t index, float value) {
+void __cdecl setParameterEntry(EffectRecord* effect, int32_t index, float value)
+{
     if (AudioEffect* object = owner(effect)) {
         try {
             object->setParameter(index, value);
@@ -81,7 +85,8 @@ void __cdecl setParameterEntry(EffectRecord* effect, int32_t index, float value)
     }
 }
 
-float __cdecl getParameterEntry(EffectRecord* effect, int32_t index) {
+float __cdecl getParameterEntry(EffectRecord* effect, int32_t index)
+{
     if (AudioEffect* object = owner(effect)) {
         try {
             return object->getParameter(index);
@@ -94,7 +99,8 @@ float __cdecl getParameterEntry(EffectRecord* effect, int32_t index) {
 // The text conversions build the whole text first and then hand over at most
 // maxLen characters: the same bytes as cutting after every step, and nothing
 // written past text[maxLen].
-void copyBounded(char* text, int32_t maxLen, const char* source) {
+void copyBounded(char* text, int32_t maxLen, const char* source)
+{
     if (text == nullptr || maxLen < 0) {
         return;
     }
@@ -107,7 +113,8 @@ void copyBounded(char* text, int32_t maxLen, const char* source) {
 }
 
 // Float to integer without undefined behaviour for NaN or out-of-range values.
-int32_t truncateToInt32(double value) {
+int32_t truncateToInt32(double value)
+{
     if (!(value > -2147483649.0 && value < 2147483648.0)) {
         return 0;
     }
@@ -117,13 +124,9 @@ int32_t truncateToInt32(double value) {
 }  // namespace
 
 AudioEffect::AudioEffect(HostCallback hostCallback, int32_t numPrograms, int32_t numParams)
-    : hostCallback(hostCallback),
-      editor(nullptr),
-      sampleRate(44100.0f),
-      blockSize(1024),
-      numPrograms(numPrograms),
-      numParams(numParams),
-      curProgram(0) {
+    : hostCallback(hostCallback), editor(nullptr), sampleRate(44100.0f), blockSize(1024), numPrograms(numPrograms),
+      numParams(numParams), curProgram(0)
+{
     std::memset(&effect, 0, sizeof(effect));
     effect.magic = kEffectMagic;
     effect.dispatcherEntry = dispatchEntry;
@@ -143,9 +146,13 @@ AudioEffect::AudioEffect(HostCallback hostCallback, int32_t numPrograms, int32_t
     effect.processDoubleReplacingEntry = processDoubleReplacingEntry;
 }
 
-AudioEffect::~AudioEffect() { delete editor; }
+AudioEffect::~AudioEffect()
+{
+    delete editor;
+}
 
-intptr_t AudioEffect::dispatcher(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
+intptr_t AudioEffect::dispatcher(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)
+{
     switch (opcode) {
     case effOpen:
         open();
@@ -237,8 +244,7 @@ intptr_t AudioEffect::dispatcher(int32_t opcode, int32_t index, intptr_t value, 
         // A null ptr and a negative count are passed on: the operation gives
         // its restore an empty stream and answers as for any chunk. A count
         // beyond 32 bits cannot describe the host's bytes and arrives as -1.
-        return setChunk(ptr, value >= INT32_MIN && value <= INT32_MAX ? static_cast<int32_t>(value) : -1,
-                        index != 0);
+        return setChunk(ptr, value >= INT32_MIN && value <= INT32_MAX ? static_cast<int32_t>(value) : -1, index != 0);
     default:
         return 0;
     }
@@ -252,80 +258,140 @@ void AudioEffect::suspend() {}
 
 void AudioEffect::resume() {}
 
-void AudioEffect::setSampleRate(float rate) { sampleRate = rate; }
+void AudioEffect::setSampleRate(float rate)
+{
+    sampleRate = rate;
+}
 
-void AudioEffect::setBlockSize(int32_t size) { blockSize = size; }
+void AudioEffect::setBlockSize(int32_t size)
+{
+    blockSize = size;
+}
 
 void AudioEffect::processDoubleReplacing(double**, double**, int32_t) {}
 
 void AudioEffect::setParameter(int32_t, float) {}
 
-float AudioEffect::getParameter(int32_t) { return 0.0f; }
+float AudioEffect::getParameter(int32_t)
+{
+    return 0.0f;
+}
 
-void AudioEffect::setParameterAutomated(int32_t index, float value) {
+void AudioEffect::setParameterAutomated(int32_t index, float value)
+{
     setParameter(index, value);
     if (hasHost()) {
         callHost(audioMasterAutomate, index, 0, nullptr, value);
     }
 }
 
-int32_t AudioEffect::getProgram() { return curProgram; }
+int32_t AudioEffect::getProgram()
+{
+    return curProgram;
+}
 
-void AudioEffect::setProgram(int32_t program) { curProgram = program; }
+void AudioEffect::setProgram(int32_t program)
+{
+    curProgram = program;
+}
 
 void AudioEffect::setProgramName(char*) {}
 
-void AudioEffect::getProgramName(char* name) {
+void AudioEffect::getProgramName(char* name)
+{
     if (name != nullptr) {
         *name = '\0';
     }
 }
 
-void AudioEffect::getParamLabel(int32_t, char* label) {
+void AudioEffect::getParamLabel(int32_t, char* label)
+{
     if (label != nullptr) {
         *label = '\0';
     }
 }
 
-void AudioEffect::getParamDisplay(int32_t, char* text) {
+void AudioEffect::getParamDisplay(int32_t, char* text)
+{
     if (text != nullptr) {
         *text = '\0';
     }
 }
 
-void AudioEffect::getParamName(int32_t, char* text) {
+void AudioEffect::getParamName(int32_t, char* text)
+{
     if (text != nullptr) {
         *text = '\0';
     }
 }
 
-int32_t AudioEffect::getChunk(void**, bool) { return 0; }
+int32_t AudioEffect::getChunk(void**, bool)
+{
+    return 0;
+}
 
-int32_t AudioEffect::setChunk(void*, int32_t, bool) { return 0; }
+int32_t AudioEffect::setChunk(void*, int32_t, bool)
+{
+    return 0;
+}
 
-void AudioEffect::setUniqueID(int32_t uniqueID) { effect.uniqueID = uniqueID; }
+void AudioEffect::setUniqueID(int32_t uniqueID)
+{
+    effect.uniqueID = uniqueID;
+}
 
-void AudioEffect::setNumInputs(int32_t inputs) { effect.numInputs = inputs; }
+void AudioEffect::setNumInputs(int32_t inputs)
+{
+    effect.numInputs = inputs;
+}
 
-void AudioEffect::setNumOutputs(int32_t outputs) { effect.numOutputs = outputs; }
+void AudioEffect::setNumOutputs(int32_t outputs)
+{
+    effect.numOutputs = outputs;
+}
 
-void AudioEffect::canProcessReplacing(bool state) { setFlag(effFlagsCanReplacing, state); }
+void AudioEffect::canProcessReplacing(bool state)
+{
+    setFlag(effFlagsCanReplacing, state);
+}
 
-void AudioEffect::canDoubleReplacing(bool state) { setFlag(effFlagsCanDoubleReplacing, state); }
+void AudioEffect::canDoubleReplacing(bool state)
+{
+    setFlag(effFlagsCanDoubleReplacing, state);
+}
 
-void AudioEffect::programsAreChunks(bool state) { setFlag(effFlagsProgramChunks, state); }
+void AudioEffect::programsAreChunks(bool state)
+{
+    setFlag(effFlagsProgramChunks, state);
+}
 
-void AudioEffect::setInitialDelay(int32_t delay) { effect.initialDelay = delay; }
+void AudioEffect::setInitialDelay(int32_t delay)
+{
+    effect.initialDelay = delay;
+}
 
-AEffEditor* AudioEffect::getEditor() { return editor; }
+AEffEditor* AudioEffect::getEditor()
+{
+    return editor;
+}
 
-EffectRecord* AudioEffect::getEffectRecord() { return &effect; }
+EffectRecord* AudioEffect::getEffectRecord()
+{
+    return &effect;
+}
 
-float AudioEffect::getSampleRate() { return sampleRate; }
+float AudioEffect::getSampleRate()
+{
+    return sampleRate;
+}
 
-int32_t AudioEffect::getBlockSize() { return blockSize; }
+int32_t AudioEffect::getBlockSize()
+{
+    return blockSize;
+}
 
-int32_t AudioEffect::getMasterVersion() {
+int32_t AudioEffect::getMasterVersion()
+{
     if (!hasHost()) {
         return 1;
     }
@@ -333,26 +399,31 @@ int32_t AudioEffect::getMasterVersion() {
     return answer != 0 ? static_cast<int32_t>(answer) : 1;
 }
 
-int32_t AudioEffect::getCurrentId() {
+int32_t AudioEffect::getCurrentId()
+{
     return hasHost() ? static_cast<int32_t>(callHost(audioMasterCurrentId)) : 0;
 }
 
-void AudioEffect::masterIdle() {
+void AudioEffect::masterIdle()
+{
     if (hasHost()) {
         callHost(audioMasterIdle);
     }
 }
 
 // The host answers 0 for a connected pin.
-bool AudioEffect::isInputConnected(int32_t input) {
+bool AudioEffect::isInputConnected(int32_t input)
+{
     return hasHost() ? callHost(audioMasterPinConnected, input, 0) == 0 : true;
 }
 
-bool AudioEffect::isOutputConnected(int32_t output) {
+bool AudioEffect::isOutputConnected(int32_t output)
+{
     return hasHost() ? callHost(audioMasterPinConnected, output, 1) == 0 : true;
 }
 
-void AudioEffect::decibelsToText(float value, char* text, int32_t maxLen) {
+void AudioEffect::decibelsToText(float value, char* text, int32_t maxLen)
+{
     if (value <= 0.0f) {
         copyBounded(text, maxLen, "-oo");
         return;
@@ -361,7 +432,8 @@ void AudioEffect::decibelsToText(float value, char* text, int32_t maxLen) {
     floatToText(20.0f * decades, text, maxLen);
 }
 
-void AudioEffect::hertzToText(float samples, char* text, int32_t maxLen) {
+void AudioEffect::hertzToText(float samples, char* text, int32_t maxLen)
+{
     if (samples == 0.0f) {
         floatToText(0.0f, text, maxLen);
     } else {
@@ -369,7 +441,8 @@ void AudioEffect::hertzToText(float samples, char* text, int32_t maxLen) {
     }
 }
 
-void AudioEffect::millisecondsToText(float samples, char* text, int32_t maxLen) {
+void AudioEffect::millisecondsToText(float samples, char* text, int32_t maxLen)
+{
     floatToText(static_cast<float>(samples * 1000.0 / getSampleRate()), text, maxLen);
 }
 
@@ -377,7 +450,8 @@ void AudioEffect::millisecondsToText(float samples, char* text, int32_t maxLen) 
 // as many truncated fraction digits as fit. Integer parts one digit wider than
 // that (10000000 up, or -1000000 down) keep all their digits and lose the
 // fraction instead of their leading digit.
-void AudioEffect::floatToText(float value, char* text, int32_t maxLen) {
+void AudioEffect::floatToText(float value, char* text, int32_t maxLen)
+{
     if (std::isnan(value)) {
         copyBounded(text, maxLen, "NaN");
         return;
@@ -431,7 +505,8 @@ void AudioEffect::floatToText(float value, char* text, int32_t maxLen) {
 
 // No leading zeros. Positive values from 100000000 up are "Huge!"; negative
 // values keep every digit, down to the smallest int32.
-void AudioEffect::intToText(int32_t value, char* text, int32_t maxLen) {
+void AudioEffect::intToText(int32_t value, char* text, int32_t maxLen)
+{
     if (value >= 100000000) {
         copyBounded(text, maxLen, "Huge!");
         return;
@@ -458,24 +533,44 @@ void AudioEffect::intToText(int32_t value, char* text, int32_t maxLen) {
 
 void AudioEffect::process(float**, float**, int32_t) {}
 
-float AudioEffect::getVu() { return 0.0f; }
+float AudioEffect::getVu()
+{
+    return 0.0f;
+}
 
-void AudioEffect::hasVu(bool state) { setFlag(effFlagsHasVu, state); }
+void AudioEffect::hasVu(bool state)
+{
+    setFlag(effFlagsHasVu, state);
+}
 
-void AudioEffect::hasClip(bool state) { setFlag(effFlagsHasClip, state); }
+void AudioEffect::hasClip(bool state)
+{
+    setFlag(effFlagsHasClip, state);
+}
 
-void AudioEffect::canMono(bool state) { setFlag(effFlagsCanMono, state); }
+void AudioEffect::canMono(bool state)
+{
+    setFlag(effFlagsCanMono, state);
+}
 
-void AudioEffect::setRealtimeQualities(int32_t qualities) { effect.realQualities = qualities; }
+void AudioEffect::setRealtimeQualities(int32_t qualities)
+{
+    effect.realQualities = qualities;
+}
 
-void AudioEffect::setOfflineQualities(int32_t qualities) { effect.offQualities = qualities; }
+void AudioEffect::setOfflineQualities(int32_t qualities)
+{
+    effect.offQualities = qualities;
+}
 
-void AudioEffect::setEditor(AEffEditor* newEditor) {
+void AudioEffect::setEditor(AEffEditor* newEditor)
+{
     editor = newEditor;
     setFlag(effFlagsHasEditor, newEditor != nullptr);
 }
 
-void AudioEffect::setFlag(int32_t flag, bool state) {
+void AudioEffect::setFlag(int32_t flag, bool state)
+{
     if (state) {
         effect.flags |= flag;
     } else {
@@ -483,6 +578,7 @@ void AudioEffect::setFlag(int32_t flag, bool state) {
     }
 }
 
-intptr_t AudioEffect::callHost(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
+intptr_t AudioEffect::callHost(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)
+{
     return hostCallback != nullptr ? hostCallback(&effect, opcode, index, value, ptr, opt) : 0;
 }

@@ -96,8 +96,7 @@ public:
 protected:
     void setFlag(int32_t flag, bool state);
     bool hasHost() const { return hostCallback != nullptr; }
-    intptr_t callHost(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
-                      float opt = 0.0f);
+    intptr_t callHost(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr, float opt = 0.0f);
 
     HostCallback hostCallback;  // may be null
     AEffEditor* editor;         // owned; may be null

@@ -10,15 +10,13 @@
 struct EffectRecord;
 
 // Every function pointer crossing the host boundary is cdecl.
-typedef intptr_t(__cdecl* HostCallback)(EffectRecord* effect, int32_t opcode, int32_t index,
-                                        intptr_t value, void* ptr, float opt);
+typedef intptr_t(__cdecl* HostCallback)(EffectRecord* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr,
+                                        float opt);
 
-typedef intptr_t(__cdecl* DispatcherProc)(EffectRecord* effect, int32_t opcode, int32_t index,
-                                          intptr_t value, void* ptr, float opt);
-typedef void(__cdecl* ProcessProc)(EffectRecord* effect, float** inputs, float** outputs,
-                                   int32_t sampleFrames);
-typedef void(__cdecl* ProcessDoubleProc)(EffectRecord* effect, double** inputs,
-                                         double** outputs, int32_t sampleFrames);
+typedef intptr_t(__cdecl* DispatcherProc)(EffectRecord* effect, int32_t opcode, int32_t index, intptr_t value,
+                                          void* ptr, float opt);
+typedef void(__cdecl* ProcessProc)(EffectRecord* effect, float** inputs, float** outputs, int32_t sampleFrames);
+typedef void(__cdecl* ProcessDoubleProc)(EffectRecord* effect, double** inputs, double** outputs, int32_t sampleFrames);
 typedef void(__cdecl* SetParameterProc)(EffectRecord* effect, int32_t index, float value);
 typedef float(__cdecl* GetParameterProc)(EffectRecord* effect, int32_t index);
 
@@ -33,30 +31,30 @@ enum : int32_t {
 };
 
 struct EffectRecord {
-    int32_t magic;                                        //   0 |   0
-    DispatcherProc dispatcherEntry;                       //   4 |   8
-    ProcessProc processEntry;                             //   8 |  16
-    SetParameterProc setParameterEntry;                   //  12 |  24
-    GetParameterProc getParameterEntry;                   //  16 |  32
-    int32_t numPrograms;                                  //  20 |  40
-    int32_t numParams;                                    //  24 |  44
-    int32_t numInputs;                                    //  28 |  48
-    int32_t numOutputs;                                   //  32 |  52
-    int32_t flags;                                        //  36 |  56
-    intptr_t reserved1;                                   //  40 |  64
-    intptr_t reserved2;                                   //  44 |  72
-    int32_t initialDelay;                                 //  48 |  80
-    int32_t realQualities;                                //  52 |  84
-    int32_t offQualities;                                 //  56 |  88
-    float ioRatio;                                        //  60 |  92
-    void* object;                                         //  64 |  96
-    void* user;                                           //  68 | 104
-    int32_t uniqueID;                                     //  72 | 112
-    int32_t version;                                      //  76 | 116
-    ProcessProc processReplacingEntry;                    //  80 | 120
-    ProcessDoubleProc processDoubleReplacingEntry;        //  84 | 128
-    char future[56];                                      //  88 | 136
-};                                                        // 144 | 192
+    int32_t magic;                                  //   0 |   0
+    DispatcherProc dispatcherEntry;                 //   4 |   8
+    ProcessProc processEntry;                       //   8 |  16
+    SetParameterProc setParameterEntry;             //  12 |  24
+    GetParameterProc getParameterEntry;             //  16 |  32
+    int32_t numPrograms;                            //  20 |  40
+    int32_t numParams;                              //  24 |  44
+    int32_t numInputs;                              //  28 |  48
+    int32_t numOutputs;                             //  32 |  52
+    int32_t flags;                                  //  36 |  56
+    intptr_t reserved1;                             //  40 |  64
+    intptr_t reserved2;                             //  44 |  72
+    int32_t initialDelay;                           //  48 |  80
+    int32_t realQualities;                          //  52 |  84
+    int32_t offQualities;                           //  56 |  88
+    float ioRatio;                                  //  60 |  92
+    void* object;                                   //  64 |  96
+    void* user;                                     //  68 | 104
+    int32_t uniqueID;                               //  72 | 112
+    int32_t version;                                //  76 | 116
+    ProcessProc processReplacingEntry;              //  80 | 120
+    ProcessDoubleProc processDoubleReplacingEntry;  //  84 | 128
+    char future[56];                                //  88 | 136
+};                                                  // 144 | 192
 
 enum : int32_t {
     effFlagsHasEditor = 1 << 0,
@@ -155,9 +153,9 @@ enum : int32_t {
     effGetNumMidiInputChannels,
     effGetNumMidiOutputChannels  // 79
 };
-static_assert(effSetSampleRate == 10 && effEditTop == 20 && effCopyProgram == 30 &&
-                  effOfflineRun == 40 && effVendorSpecific == 50 && effEditKeyUp == 60 &&
-                  effShellGetNextPlugin == 70 && effGetNumMidiOutputChannels == 79,
+static_assert(effSetSampleRate == 10 && effEditTop == 20 && effCopyProgram == 30 && effOfflineRun == 40 &&
+                  effVendorSpecific == 50 && effEditKeyUp == 60 && effShellGetNextPlugin == 70 &&
+                  effGetNumMidiOutputChannels == 79,
               "effect opcode numbering");
 
 // Host callback opcodes, plug-in to host. 5 has no name.
@@ -212,9 +210,9 @@ enum : int32_t {
     audioMasterGetChunkFile,
     audioMasterGetInputSpeakerArrangement  // 49
 };
-static_assert(audioMasterTempoAt == 10 && audioMasterGetPreviousPlug == 20 &&
-                  audioMasterSetOutputSampleRate == 30 && audioMasterCloseWindow == 40 &&
-                  audioMasterGetChunkFile == 48 && audioMasterGetInputSpeakerArrangement == 49,
+static_assert(audioMasterTempoAt == 10 && audioMasterGetPreviousPlug == 20 && audioMasterSetOutputSampleRate == 30 &&
+                  audioMasterCloseWindow == 40 && audioMasterGetChunkFile == 48 &&
+                  audioMasterGetInputSpeakerArrangement == 49,
               "host opcode numbering");
 
 // Answers to audioMasterGetCurrentProcessLevel.
@@ -229,14 +227,9 @@ enum : int32_t {
 // ---------------------------------------------------------------------------
 // Events
 
-enum : int32_t {
-    kVstMidiType = 1,
-    kVstSysExType = 6
-};
+enum : int32_t { kVstMidiType = 1, kVstSysExType = 6 };
 
-enum : int32_t {
-    kVstMidiEventIsRealtime = 1
-};
+enum : int32_t { kVstMidiEventIsRealtime = 1 };
 
 struct VstEvent {
     int32_t type;         //  0
@@ -273,10 +266,10 @@ struct VstMidiSysexEvent {
 
 // Declared with two entries; the host allocates numEvents of them.
 struct VstEvents {
-    int32_t numEvents;     //  0 |  0
-    intptr_t reserved;     //  4 |  8
-    VstEvent* events[2];   //  8 | 16
-};                         // 16 | 32
+    int32_t numEvents;    //  0 |  0
+    intptr_t reserved;    //  4 |  8
+    VstEvent* events[2];  //  8 | 16
+};                        // 16 | 32
 
 // ---------------------------------------------------------------------------
 // Time information (the doubles first: same layout on both targets)
@@ -334,11 +327,7 @@ struct VstKeyCode {
 // ---------------------------------------------------------------------------
 // Pins and speakers
 
-enum : int32_t {
-    kVstPinIsActive = 1 << 0,
-    kVstPinIsStereo = 1 << 1,
-    kVstPinUseSpeaker = 1 << 2
-};
+enum : int32_t { kVstPinIsActive = 1 << 0, kVstPinIsStereo = 1 << 1, kVstPinUseSpeaker = 1 << 2 };
 
 struct VstPinProperties {
     char label[64];           //  0
@@ -360,9 +349,9 @@ struct VstSpeakerProperties {
 
 // Declared with eight speakers; allocated for numChannels of them.
 struct VstSpeakerArrangement {
-    int32_t type;                       // 0
-    int32_t numChannels;                // 4
-    VstSpeakerProperties speakers[8];   // 8
+    int32_t type;                      // 0
+    int32_t numChannels;               // 4
+    VstSpeakerProperties speakers[8];  // 8
 };
 
 // ---------------------------------------------------------------------------
@@ -383,12 +372,10 @@ struct MidiKeyName;
 // ---------------------------------------------------------------------------
 // Layout pins
 
-#define VST_ABI_OFFSET(record, field, i686, x86_64)                                  \
-    static_assert(offsetof(record, field) == (sizeof(void*) == 8 ? (x86_64) : (i686)), \
-                  #record "::" #field " offset")
-#define VST_ABI_SIZE(record, i686, x86_64)                                   \
-    static_assert(sizeof(record) == (sizeof(void*) == 8 ? (x86_64) : (i686)), \
-                  #record " size")
+#define VST_ABI_OFFSET(record, field, i686, x86_64)                                                                    \
+    static_assert(offsetof(record, field) == (sizeof(void*) == 8 ? (x86_64) : (i686)), #record "::" #field " offset")
+#define VST_ABI_SIZE(record, i686, x86_64)                                                                             \
+    static_assert(sizeof(record) == (sizeof(void*) == 8 ? (x86_64) : (i686)), #record " size")
 
 VST_ABI_OFFSET(EffectRecord, magic, 0, 0);
 VST_ABI_OFFSET(EffectRecord, dispatcherEntry, 4, 8);

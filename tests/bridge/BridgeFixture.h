@@ -33,8 +33,8 @@ protected:
         // reads the steering at construction; the plug-in's load shares the module.
         engineModule = LoadLibraryA(stage.enginePath().c_str());
         ASSERT_NE(engineModule, nullptr);
-        auto get = reinterpret_cast<BridgeProbeProc>(
-            reinterpret_cast<void*>(GetProcAddress(engineModule, "GetBridgeProbe")));
+        auto get =
+            reinterpret_cast<BridgeProbeProc>(reinterpret_cast<void*>(GetProcAddress(engineModule, "GetBridgeProbe")));
         ASSERT_NE(get, nullptr);
         probe = get(1);
     }

@@ -13,16 +13,16 @@ namespace bridge_test {
 enum class Call : int32_t {
     Suspend,
     Resume,
-    SetSampleRate,     // real
-    SetBlockSize,      // a
-    ReceiveMidi,       // midi, a = deltaFrames
-    RenderAdding,      // a = frames, b = outputs pointer was null, real = outputs[0][0] on entry
-    RenderReplacing,   // a = frames, b = 1 when every sample of every output was 0.0 on entry
+    SetSampleRate,    // real
+    SetBlockSize,     // a
+    ReceiveMidi,      // midi, a = deltaFrames
+    RenderAdding,     // a = frames, b = outputs pointer was null, real = outputs[0][0] on entry
+    RenderReplacing,  // a = frames, b = 1 when every sample of every output was 0.0 on entry
     SaveState,
-    LoadState,         // a = bytes read
-    GetParameter,      // a = index
-    SetParameter,      // a = index, real = value
-    SetProcessMode,    // a = mode
+    LoadState,       // a = bytes read
+    GetParameter,    // a = index
+    SetParameter,    // a = index, real = value
+    SetProcessMode,  // a = mode
 };
 
 struct ProbeCall {
@@ -51,23 +51,23 @@ struct BridgeProbe {
     int32_t echoOnSetParameter;        // report the written parameter back while inside setParameter
     uint8_t saveBytes[probeByteRoom];  // what saveState writes, byte by byte
     int32_t saveCount;
-    int32_t saveThrowsAfter;           // >= 0: throw after writing that many bytes
-    int32_t loadThrows;                // loadState throws after reading
+    int32_t saveThrowsAfter;               // >= 0: throw after writing that many bytes
+    int32_t loadThrows;                    // loadState throws after reading
     uint8_t renderMidi[probeMidiRoom][4];  // sent through IMidiOut from every render call
     int32_t renderMidiDelta[probeMidiRoom];
     int32_t renderMidiCount;
-    float renderValue;                 // renderReplacing writes it into every sample (0: nothing written)
-    int32_t idle;                      // MIDI and rendering do nothing at all, not even recording
-    int32_t unterminatedTexts;         // parameter texts fill every byte offered, with no terminator
+    float renderValue;          // renderReplacing writes it into every sample (0: nothing written)
+    int32_t idle;               // MIDI and rendering do nothing at all, not even recording
+    int32_t unterminatedTexts;  // parameter texts fill every byte offered, with no terminator
 
     // Results.
-    SoftSynth* engine;         // the latest engine object made
-    IKorvantaHost* host;       // what attachHost received; null again after detachHost
+    SoftSynth* engine;    // the latest engine object made
+    IKorvantaHost* host;  // what attachHost received; null again after detachHost
     int32_t attachCount;
     int32_t detachCount;
     int32_t releaseCount;
     ProbeCall calls[probeCallRoom];
-    int32_t callCount;         // may exceed probeCallRoom; later calls are not kept
+    int32_t callCount;              // may exceed probeCallRoom; later calls are not kept
     uint8_t loaded[probeByteRoom];  // bytes loadState read
     int32_t loadedCount;
 };

@@ -230,12 +230,11 @@ TEST_F(BridgeProcessing, TransportChangesAreTracedAroundEachEntry)
     time.flags = kVstPpqPosValid;
     block();  // no change flag: no lines
 
-    EXPECT_EQ(traced(" process"),
-              (std::vector<std::string>{"1000.000000 0.500000 processEvents -- start!\n",
-                                        "1000.000000 0.500000 processReplacing -- start!\n",
-                                        "1000.000000 0.500000 process completed\n",
-                                        "2000.000000 0.500000 process -- stop!\n",
-                                        "2000.000000 0.500000 process completed\n"}));
+    EXPECT_EQ(traced(" process"), (std::vector<std::string>{"1000.000000 0.500000 processEvents -- start!\n",
+                                                            "1000.000000 0.500000 processReplacing -- start!\n",
+                                                            "1000.000000 0.500000 process completed\n",
+                                                            "2000.000000 0.500000 process -- stop!\n",
+                                                            "2000.000000 0.500000 process completed\n"}));
 }
 
 }  // namespace

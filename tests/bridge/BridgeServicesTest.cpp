@@ -194,7 +194,7 @@ TEST_F(BridgeServices, SendMidiSendsOneHostEventPerMessageAndTracesTheAnswer)
     EXPECT_EQ(std::memcmp(&events[1], &expected, sizeof expected), 0);
 
     EXPECT_EQ(capture.texts(), (std::vector<std::string>{"sendVstEventsToHost([91 40 7F 00] @ 12) --> 0\n",
-                                                          "sendVstEventsToHost([C2 05 EE DD] @ -7) --> 0\n"}));
+                                                         "sendVstEventsToHost([C2 05 EE DD] @ -7) --> 0\n"}));
 }
 
 TEST_F(BridgeServices, EngineMidiSentWhileRenderingReachesTheHostInOrder)

@@ -76,7 +76,7 @@ TEST_F(BridgeTransport, CycleIsAnnouncedBeforeTheEndAndAfterAJumpBack)
     EXPECT_EQ(log, (Log{"L start 960", "L cycle 1920 3840", "L cycle 1920 3840"}));
 
     log.clear();
-    at(600.0, 3.0, kVstTransportPlaying | kVstCyclePosValid);  // cycle not active
+    at(600.0, 3.0, kVstTransportPlaying | kVstCyclePosValid);         // cycle not active
     at(700.0, 2.0, kVstTransportPlaying | kVstTransportCycleActive);  // positions not valid
     EXPECT_TRUE(log.empty());
 }

@@ -74,8 +74,8 @@ TEST(EngineServices, ArpeggioStepsOnSixteenthsOfTheHostsPosition)
         host.ppq += 2000.0 / 48000.0 * 2.0;
     }
     const std::vector<NoteEvent> expected = {
-        {0x90, 60, 0},    {0x80, 60, 1000}, {0x90, 64, 0},    {0x80, 64, 1000},
-        {0x90, 67, 0},    {0x80, 67, 1000}, {0x90, 60, 0},
+        {0x90, 60, 0}, {0x80, 60, 1000}, {0x90, 64, 0}, {0x80, 64, 1000},
+        {0x90, 67, 0}, {0x80, 67, 1000}, {0x90, 60, 0},
     };
     // Frames are block-relative: 6000 = block 3 frame 0, 9000 = block 4 frame 1000.
     EXPECT_EQ(notesSent(host), expected);

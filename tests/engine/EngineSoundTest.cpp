@@ -45,8 +45,8 @@ TEST(EngineSound, FactoryStoresTheEngineAndItsHostLinkAndCopesWithoutARecord)
     auto pluginFactory = reinterpret_cast<CreatePluginSoftSynthProc>(
         reinterpret_cast<void*>(GetProcAddress(module, "CreatePluginSoftSynth")));
     pluginFactory(nullptr);
-    auto olderFactory = reinterpret_cast<CreateSoftSynthProc>(
-        reinterpret_cast<void*>(GetProcAddress(module, "CreateSoftSynth")));
+    auto olderFactory =
+        reinterpret_cast<CreateSoftSynthProc>(reinterpret_cast<void*>(GetProcAddress(module, "CreateSoftSynth")));
     SoftSynth* bare = olderFactory(0, 128);
     ASSERT_NE(bare, nullptr);
     EXPECT_EQ(bare->getParameterCount(), synth.engine()->getParameterCount());
@@ -144,8 +144,8 @@ TEST(EngineSound, ParameterTextsFitTheirBufferAndStayTerminated)
     for (int32_t index = 0; index < count; ++index) {
         for (float value = 0.0f; value <= 1.0f; value += 1.0f / 64.0f) {
             engine->setParameter(index, value);
-            for (auto get : {&SoftSynth::getParameterName, &SoftSynth::getParameterLabel,
-                             &SoftSynth::getParameterDisplay}) {
+            for (auto get :
+                 {&SoftSynth::getParameterName, &SoftSynth::getParameterLabel, &SoftSynth::getParameterDisplay}) {
                 char text[16];
                 std::memset(text, 'x', sizeof text);
                 (engine->*get)(index, text, 9);

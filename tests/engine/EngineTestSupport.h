@@ -176,8 +176,8 @@ public:
 
     void loadState(std::vector<uint8_t> bytes)
     {
-        Korvanta::StreamBuffer* buffer = new Korvanta::StreamBuffer(bytes.empty() ? nullptr : bytes.data(),
-                                                                    static_cast<uint32_t>(bytes.size()));
+        Korvanta::StreamBuffer* buffer =
+            new Korvanta::StreamBuffer(bytes.empty() ? nullptr : bytes.data(), static_cast<uint32_t>(bytes.size()));
         Korvanta::MemoryStream stream(buffer);
         engine()->loadState(stream);
         buffer->release();

@@ -27,12 +27,12 @@ std::vector<uint8_t> chunk(const char* tag, std::vector<uint8_t> body)
 std::vector<uint8_t> twoTrackFile()
 {
     std::vector<uint8_t> file = chunk("MThd", {0, 1, 0, 2, 0, 96});
-    const std::vector<uint8_t> tempoTrack = chunk(
-        "MTrk", {0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20, 0x81, 0x40, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40,
-                 0x00, 0xFF, 0x58, 0x04, 0x03, 0x02, 0x18, 0x08, 0x00, 0xFF, 0x2F, 0x00});
-    const std::vector<uint8_t> noteTrack = chunk(
-        "MTrk", {0x00, 0x90, 0x3C, 0x64, 0x60, 0x3C, 0x00, 0x00, 0xC0, 0x05, 0x60, 0xE0, 0x00, 0x40, 0x60, 0x90,
-                 0x40, 0x70, 0x00, 0xF0, 0x02, 0x01, 0xF7, 0x81, 0x40, 0x80, 0x40, 0x00, 0x00, 0xFF, 0x2F, 0x00});
+    const std::vector<uint8_t> tempoTrack =
+        chunk("MTrk", {0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20, 0x81, 0x40, 0xFF, 0x51, 0x03, 0x0F, 0x42,
+                       0x40, 0x00, 0xFF, 0x58, 0x04, 0x03, 0x02, 0x18, 0x08, 0x00, 0xFF, 0x2F, 0x00});
+    const std::vector<uint8_t> noteTrack =
+        chunk("MTrk", {0x00, 0x90, 0x3C, 0x64, 0x60, 0x3C, 0x00, 0x00, 0xC0, 0x05, 0x60, 0xE0, 0x00, 0x40, 0x60, 0x90,
+                       0x40, 0x70, 0x00, 0xF0, 0x02, 0x01, 0xF7, 0x81, 0x40, 0x80, 0x40, 0x00, 0x00, 0xFF, 0x2F, 0x00});
     file.insert(file.end(), tempoTrack.begin(), tempoTrack.end());
     file.insert(file.end(), noteTrack.begin(), noteTrack.end());
     return file;
@@ -48,8 +48,8 @@ TEST(HostMidiFile, ReadsFormatOneTracksWithRunningStatusTempoAndSignature)
         int64_t tick;
         std::vector<int> bytes;
     };
-    const std::vector<Expected> expected = {{0, {0x90, 0x3C, 0x64, 0}}, {96, {0x90, 0x3C, 0x00, 0}},
-                                            {96, {0xC0, 0x05, 0, 0}},   {192, {0xE0, 0x00, 0x40, 0}},
+    const std::vector<Expected> expected = {{0, {0x90, 0x3C, 0x64, 0}},   {96, {0x90, 0x3C, 0x00, 0}},
+                                            {96, {0xC0, 0x05, 0, 0}},     {192, {0xE0, 0x00, 0x40, 0}},
                                             {288, {0x90, 0x40, 0x70, 0}}, {480, {0x80, 0x40, 0x00, 0}}};
     ASSERT_EQ(sequence.messages.size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i) {
@@ -72,9 +72,8 @@ TEST(HostMidiFile, ReadsFormatZeroWithSmpteTimingAsSeconds)
 {
     // 25 frames a second, 40 ticks a frame: 1000 ticks a second, tempo events ignored.
     std::vector<uint8_t> file = chunk("MThd", {0, 0, 0, 1, 0xE7, 40});
-    const std::vector<uint8_t> track =
-        chunk("MTrk", {0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40, 0x00, 0x91, 0x30, 0x50, 0x83, 0x74, 0x81, 0x30,
-                       0x00, 0x00, 0xFF, 0x2F, 0x00});
+    const std::vector<uint8_t> track = chunk("MTrk", {0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40, 0x00, 0x91, 0x30,
+                                                      0x50, 0x83, 0x74, 0x81, 0x30, 0x00, 0x00, 0xFF, 0x2F, 0x00});
     file.insert(file.end(), track.begin(), track.end());
     MidiSequence sequence;
     std::string error;
@@ -171,10 +170,10 @@ TEST(HostWavWriter, WritesRoundedClippedPcmAndFloatWithCorrectHeaders)
         const size_t header = format == SampleFormat::Float32 ? 58 : 44;
         ASSERT_EQ(bytes.size(), header + 4u * static_cast<size_t>(width));
         EXPECT_EQ(bytes[4] | bytes[5] << 8, static_cast<int>(bytes.size()) - 8);
-        EXPECT_EQ(bytes[22], 2);                                     // channels
-        EXPECT_EQ(bytes[24] | bytes[25] << 8, 22050);                // rate
-        EXPECT_EQ(bytes[34], width * 8);                             // bits
-        EXPECT_EQ(bytes[header - 4], 4 * width);                     // data size
+        EXPECT_EQ(bytes[22], 2);                       // channels
+        EXPECT_EQ(bytes[24] | bytes[25] << 8, 22050);  // rate
+        EXPECT_EQ(bytes[34], width * 8);               // bits
+        EXPECT_EQ(bytes[header - 4], 4 * width);       // data size
         const uint8_t* data = bytes.data() + header;
         if (format == SampleFormat::Pcm16) {
             EXPECT_EQ(std::vector<uint8_t>(data, data + 8),
@@ -183,8 +182,8 @@ TEST(HostWavWriter, WritesRoundedClippedPcmAndFloatWithCorrectHeaders)
             EXPECT_EQ(std::vector<uint8_t>(data, data + 12),
                       (std::vector<uint8_t>{0x00, 0x00, 0x40, 0x00, 0x00, 0x80, 0xFF, 0xFF, 0x7F, 0, 0, 0}));
         } else {
-            EXPECT_EQ(bytes[20], 3);   // IEEE float
-            EXPECT_EQ(bytes[46], 2);   // fact: two frames
+            EXPECT_EQ(bytes[20], 3);  // IEEE float
+            EXPECT_EQ(bytes[46], 2);  // fact: two frames
             float first = 0.0f;
             std::memcpy(&first, data, 4);
             EXPECT_EQ(first, 0.5f);

@@ -10,8 +10,8 @@ std::string plugin()
 // A short render of the built-in phrase as 32-bit float.
 HostRun render(const ScratchFolder& scratch, const std::string& wav, std::vector<std::string> extra = {})
 {
-    std::vector<std::string> arguments = {plugin(), "--out", scratch / wav, "--format", "float", "--tail", "0.5",
-                                          "--block", "256"};
+    std::vector<std::string> arguments = {plugin(), "--out", scratch / wav, "--format", "float",
+                                          "--tail", "0.5",   "--block",     "256"};
     arguments.insert(arguments.end(), extra.begin(), extra.end());
     return runHost(arguments, scratch);
 }
@@ -59,9 +59,9 @@ TEST(HostProgram, RenderIsAudibleStereoAndPeaksBelowFullScale)
 TEST(HostProgram, SavedStateLoadedBackReproducesTheRender)
 {
     ScratchFolder scratch;
-    const HostRun saved = render(scratch, "saved.wav",
-                                 {"--set", "Cutoff=0.3", "--set", "0=0.5", "--set", "reso=0.8", "--save-state",
-                                  scratch / "sound.state"});
+    const HostRun saved =
+        render(scratch, "saved.wav",
+               {"--set", "Cutoff=0.3", "--set", "0=0.5", "--set", "reso=0.8", "--save-state", scratch / "sound.state"});
     ASSERT_EQ(saved.exitCode, 0u) << saved.err;
     const HostRun loaded = render(scratch, "loaded.wav", {"--load-state", scratch / "sound.state"});
     ASSERT_EQ(loaded.exitCode, 0u) << loaded.err;
@@ -126,8 +126,8 @@ TEST(HostProgram, ListsNameParametersAndCapabilities)
     const HostRun run = runHost({plugin(), "--list", "--trace"}, scratch);
     ASSERT_EQ(run.exitCode, 0u) << run.err;
     EXPECT_EQ(run.err.rfind("trace: ", 0), 0u) << "the plug-in's debug lines are echoed:\n" << run.err;
-    for (const char* expected : {"name: Velmorant\n", "vendor: Korvanta\n", "outputs: 2", "parameters: 14",
-                                 "Cutoff", "MIDI Out", "receiveVstMidiEvent  yes", "offline              no"}) {
+    for (const char* expected : {"name: Velmorant\n", "vendor: Korvanta\n", "outputs: 2", "parameters: 14", "Cutoff",
+                                 "MIDI Out", "receiveVstMidiEvent  yes", "offline              no"}) {
         EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\n" << run.out;
     }
 }
@@ -145,10 +145,9 @@ TEST(HostProgram, ArpeggioNotesReachTheHostThroughThePlugIn)
 TEST(HostProgram, BadArgumentsAreRefusedWithUsage)
 {
     ScratchFolder scratch;
-    for (std::vector<std::string> arguments : {std::vector<std::string>{plugin(), "--format", "12"},
-                                               std::vector<std::string>{plugin(), "--set", "Cutoff=2"},
-                                               std::vector<std::string>{plugin(), "--block", "0"},
-                                               std::vector<std::string>{}}) {
+    for (std::vector<std::string> arguments :
+         {std::vector<std::string>{plugin(), "--format", "12"}, std::vector<std::string>{plugin(), "--set", "Cutoff=2"},
+          std::vector<std::string>{plugin(), "--block", "0"}, std::vector<std::string>{}}) {
         const HostRun run = runHost(arguments, scratch);
         EXPECT_EQ(run.exitCode, 1u);
         EXPECT_NE(run.err.find("usage: velmorant-host"), std::string::npos) << run.err;

@@ -26,19 +26,21 @@ TEST(HostSoak, OptionsAreReadAndNonsenseRefused)
     using host::parseCommandLine;
     Options options;
     std::string error;
-    ASSERT_TRUE(parseCommandLine({"p.dll", "--soak", "90", "--state-every", "2.5", "--edit-every", "0",
-                                  "--report-every", "30"},
-                                 options, error))
+    ASSERT_TRUE(parseCommandLine(
+        {"p.dll", "--soak", "90", "--state-every", "2.5", "--edit-every", "0", "--report-every", "30"}, options, error))
         << error;
     EXPECT_EQ(options.soakSeconds, 90.0);
     EXPECT_EQ(options.stateEverySeconds, 2.5);
     EXPECT_EQ(options.editEverySeconds, 0.0);
     EXPECT_EQ(options.reportEverySeconds, 30.0);
 
-    for (const std::vector<std::string>& bad :
-         {std::vector<std::string>{"p.dll", "--soak", "0"}, {"p.dll", "--soak", "-5"}, {"p.dll", "--soak", "nan"},
-          {"p.dll", "--soak", "10", "--out", "x.wav"}, {"p.dll", "--state-every", "0.001"},
-          {"p.dll", "--edit-every", "-1"}, {"p.dll", "--report-every"}}) {
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"p.dll", "--soak", "0"},
+                                                {"p.dll", "--soak", "-5"},
+                                                {"p.dll", "--soak", "nan"},
+                                                {"p.dll", "--soak", "10", "--out", "x.wav"},
+                                                {"p.dll", "--state-every", "0.001"},
+                                                {"p.dll", "--edit-every", "-1"},
+                                                {"p.dll", "--report-every"}}) {
         EXPECT_FALSE(parseCommandLine(bad, options, error)) << bad[1] << " " << (bad.size() > 2 ? bad[2] : "");
         EXPECT_FALSE(error.empty());
     }
@@ -49,9 +51,9 @@ TEST(HostSoak, OptionsAreReadAndNonsenseRefused)
 TEST(HostSoak, LoopsThePhraseAndRestoredStatesReadBackUnchanged)
 {
     ScratchFolder scratch;
-    const HostRun run = runHost({plugin(), "--soak", "12", "--block", "64", "--state-every", "1", "--edit-every", "0",
-                                 "--set", "MIDI Out=0.5"},
-                                scratch);
+    const HostRun run = runHost(
+        {plugin(), "--soak", "12", "--block", "64", "--state-every", "1", "--edit-every", "0", "--set", "MIDI Out=0.5"},
+        scratch);
     ASSERT_EQ(run.exitCode, 0u) << run.out << run.err;
     EXPECT_EQ(figure(run.out, "blocks of 64 ("), 1) << run.out;  // loops
     EXPECT_EQ(figure(run.out, "state round trips: "), 12) << run.out;
@@ -77,8 +79,8 @@ TEST(HostSoak, LoopsThePhraseAndRestoredStatesReadBackUnchanged)
 TEST(HostSoak, DragsInTheEditorReachTheHostAsAutomation)
 {
     ScratchFolder scratch;
-    const HostRun run = runHost({plugin(), "--soak", "3", "--block", "64", "--state-every", "0", "--edit-every", "0.5"},
-                                scratch);
+    const HostRun run =
+        runHost({plugin(), "--soak", "3", "--block", "64", "--state-every", "0", "--edit-every", "0.5"}, scratch);
     ASSERT_EQ(run.exitCode, 0u) << run.out << run.err;
     if (run.out.find("editor: none") != std::string::npos) {
         GTEST_SKIP() << "no window station to open the editor in";

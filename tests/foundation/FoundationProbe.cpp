@@ -6,13 +6,19 @@
 
 namespace {
 
-Korvanta::SharedString probeValue(int32_t which) {
+Korvanta::SharedString probeValue(int32_t which)
+{
     switch (which) {
-        case 0: return Korvanta::moduleFolder();
-        case 1: return Korvanta::moduleFileName();
-        case 2: return Korvanta::getAppFolder();
-        case 3: return Korvanta::registryRoot();
-        case 4: return Korvanta::appRelativePath();
+    case 0:
+        return Korvanta::moduleFolder();
+    case 1:
+        return Korvanta::moduleFileName();
+    case 2:
+        return Korvanta::getAppFolder();
+    case 3:
+        return Korvanta::registryRoot();
+    case 4:
+        return Korvanta::appRelativePath();
     }
     return Korvanta::SharedString();
 }
@@ -20,10 +26,12 @@ Korvanta::SharedString probeValue(int32_t which) {
 }  // namespace
 
 // Copies text `which` into the caller's buffer: 0 when copied, else the size needed.
-extern "C" __declspec(dllexport) int32_t probeText(int32_t which, char* buffer, int32_t size) {
+extern "C" __declspec(dllexport) int32_t probeText(int32_t which, char* buffer, int32_t size)
+{
     Korvanta::SharedString text = probeValue(which);
     int32_t needed = text.getLength() + 1;
-    if (!buffer || size < needed) return needed;
+    if (!buffer || size < needed)
+        return needed;
     std::memcpy(buffer, text.c_str(), size_t(needed));
     return 0;
 }

@@ -16,7 +16,8 @@ namespace {
 // A folder of its own below the user's application-data folder, removed afterwards.
 class FoundationFolders : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         initModule("Velmorant", GetModuleHandleA(nullptr), DLL_PROCESS_ATTACH);
         base = systemFolder(UserAppData).c_str();
         ASSERT_FALSE(base.empty());
@@ -24,7 +25,8 @@ protected:
         ASSERT_EQ(base + unique + "/", createFolderPath(UserAppData, unique.c_str()).c_str());
         ASSERT_TRUE(FoundationTest::createFile(base + unique + "/blocker"));
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         FoundationTest::removeFolderTree(base + unique + "/");
         initModule("Velmorant", GetModuleHandleA(nullptr), DLL_PROCESS_ATTACH);
     }
@@ -35,7 +37,8 @@ protected:
 
 }  // namespace
 
-TEST(FoundationPaths, SplitsReportTheSizeNeededAndCopyIntoExactBuffers) {
+TEST(FoundationPaths, SplitsReportTheSizeNeededAndCopyIntoExactBuffers)
+{
     char buffer[8];
     EXPECT_EQ(-1, splitFolder(nullptr, buffer, 8));
     EXPECT_EQ(-1, splitFileName(nullptr, buffer, 8));
@@ -57,7 +60,8 @@ TEST(FoundationPaths, SplitsReportTheSizeNeededAndCopyIntoExactBuffers) {
     EXPECT_EQ(1, splitFileName("a/b/", nullptr, 0));
 }
 
-TEST(FoundationPaths, SlashConversionsKeepTheNetworkPrefixAndLeaveOtherSharersAlone) {
+TEST(FoundationPaths, SlashConversionsKeepTheNetworkPrefixAndLeaveOtherSharersAlone)
+{
     char network[] = "\\\\server\\share\\dir";
     toForwardSlashes(network);
     EXPECT_STREQ("\\\\server/share/dir", network);
@@ -77,9 +81,11 @@ TEST(FoundationPaths, SlashConversionsKeepTheNetworkPrefixAndLeaveOtherSharersAl
     EXPECT_EQ(1, copy.data()->refCount) << "unlocked after the in-place edit";
 }
 
-TEST_F(FoundationFolders, SystemFoldersAreExistingDirectoriesInSlashFormEndingInOneSlash) {
+TEST_F(FoundationFolders, SystemFoldersAreExistingDirectoriesInSlashFormEndingInOneSlash)
+{
     std::string moduleForm = FoundationTest::executableFolder();
-    for (char& c : moduleForm) c = c == '\\' ? '/' : c;
+    for (char& c : moduleForm)
+        c = c == '\\' ? '/' : c;
     EXPECT_EQ(moduleForm, systemFolder(ModuleFolder).c_str());
     for (FolderKind kind : {UserAppData, LocalAppData, CommonAppData}) {
         std::string folder = systemFolder(kind).c_str();
@@ -93,7 +99,8 @@ TEST_F(FoundationFolders, SystemFoldersAreExistingDirectoriesInSlashFormEndingIn
     EXPECT_STREQ("", systemFolder(FolderKind(-1)));
 }
 
-TEST_F(FoundationFolders, FolderPathSkipsEmptyComponentsAndCreateFolderPathCreatesEachLevel) {
+TEST_F(FoundationFolders, FolderPathSkipsEmptyComponentsAndCreateFolderPathCreatesEachLevel)
+{
     std::string relative = "/" + unique + "//a/b/";
     std::string expected = base + unique + "/a/b/";
     EXPECT_EQ(expected, folderPath(UserAppData, relative.c_str()).c_str());
@@ -106,18 +113,21 @@ TEST_F(FoundationFolders, FolderPathSkipsEmptyComponentsAndCreateFolderPathCreat
     EXPECT_EQ(expected, createFolderPath(UserAppData, relative.c_str()).c_str()) << "existing levels pass";
 }
 
-TEST_F(FoundationFolders, CreateFolderPathFallsBackToTheModuleFolderWhereAFileStandsInTheWay) {
+TEST_F(FoundationFolders, CreateFolderPathFallsBackToTheModuleFolderWhereAFileStandsInTheWay)
+{
     // The module folder keeps its "\" form; the failed component is dropped.
     std::string folder = FoundationTest::executableFolder();
     EXPECT_EQ(folder + "/", createFolderPath(UserAppData, (unique + "/blocker").c_str()).c_str());
 
     std::string inner = FoundationTest::uniqueName("velmorant-fallback");
-    EXPECT_EQ(folder + "/" + inner + "/", createFolderPath(UserAppData, (unique + "/blocker/" + inner).c_str()).c_str());
+    EXPECT_EQ(folder + "/" + inner + "/",
+              createFolderPath(UserAppData, (unique + "/blocker/" + inner).c_str()).c_str());
     EXPECT_TRUE(FoundationTest::isDirectory(folder + inner));
     RemoveDirectoryA((folder + inner).c_str());
 }
 
-TEST_F(FoundationFolders, CreateFolderPathWithoutAModuleFolderCreatesNothingAtTheDriveRoot) {
+TEST_F(FoundationFolders, CreateFolderPathWithoutAModuleFolderCreatesNothingAtTheDriveRoot)
+{
     initModule("Velmorant", reinterpret_cast<HMODULE>(0x10), DLL_PROCESS_ATTACH);
     EXPECT_STREQ("", systemFolder(ModuleFolder));
     std::string stray = FoundationTest::uniqueName("velmorant-stray");

@@ -13,7 +13,8 @@ namespace {
 
 typedef int32_t (*ProbeText)(int32_t which, char* buffer, int32_t size);
 
-std::string probe(ProbeText probeText, int32_t which) {
+std::string probe(ProbeText probeText, int32_t which)
+{
     char buffer[MAX_PATH * 2] = {};
     EXPECT_EQ(0, probeText(which, buffer, sizeof buffer));
     return buffer;
@@ -21,7 +22,8 @@ std::string probe(ProbeText probeText, int32_t which) {
 
 }  // namespace
 
-TEST(FoundationModule, InitModuleRecordsTheExecutablesPathAndIgnoresOtherReasons) {
+TEST(FoundationModule, InitModuleRecordsTheExecutablesPathAndIgnoresOtherReasons)
+{
     HMODULE exe = GetModuleHandleA(nullptr);
     initModule("Kept", exe, DLL_PROCESS_ATTACH, "Level");
     for (DWORD reason : {DWORD(DLL_PROCESS_DETACH), DWORD(DLL_THREAD_ATTACH), DWORD(DLL_THREAD_DETACH)}) {
@@ -38,7 +40,8 @@ TEST(FoundationModule, InitModuleRecordsTheExecutablesPathAndIgnoresOtherReasons
     EXPECT_STREQ("Korvanta/Kept/Level/", appRelativePath());
 }
 
-TEST(FoundationModule, EmptyNamesAddNoLevelAndAnUnknownModuleHasNoPaths) {
+TEST(FoundationModule, EmptyNamesAddNoLevelAndAnUnknownModuleHasNoPaths)
+{
     initModule("App", GetModuleHandleA(nullptr), DLL_PROCESS_ATTACH, "");
     EXPECT_STREQ("Software\\Korvanta\\App", registryRoot());
     EXPECT_STREQ("Korvanta/App/", appRelativePath());
@@ -53,7 +56,8 @@ TEST(FoundationModule, EmptyNamesAddNoLevelAndAnUnknownModuleHasNoPaths) {
 
 // The probe carries the plug-in's own entry point. Staged below a folder whose
 // name has spaces, it must report that copy's location.
-TEST(FoundationModule, EntryPointOfAStagedCopyRecordsItsOwnFolderAndTheVelmorantNames) {
+TEST(FoundationModule, EntryPointOfAStagedCopyRecordsItsOwnFolderAndTheVelmorantNames)
+{
     char temp[MAX_PATH + 1] = {};
     ASSERT_NE(0u, GetTempPathA(MAX_PATH, temp));
     std::string root = std::string(temp) + FoundationTest::uniqueName("velmorant-foundation") + "\\";
@@ -78,7 +82,8 @@ TEST(FoundationModule, EntryPointOfAStagedCopyRecordsItsOwnFolderAndTheVelmorant
         EXPECT_EQ("Software\\Korvanta\\Velmorant", probe(probeText, 3));
         EXPECT_EQ("Korvanta/Velmorant/", probe(probeText, 4));
     }
-    if (library) FreeLibrary(library);
+    if (library)
+        FreeLibrary(library);
     FoundationTest::removeFolderTree(root);
 
     EXPECT_TRUE(copied);

@@ -21,13 +21,15 @@ namespace {
 // run; removed afterwards from HKCU and HKLM.
 class FoundationRegistry : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         std::string appName = FoundationTest::uniqueName("VelmorantTest");
         keyPath = "Software\\Korvanta\\" + appName;
         path = keyPath.c_str();
         initModule(appName.c_str(), GetModuleHandleA(nullptr), DLL_PROCESS_ATTACH);
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         RegDeleteTreeA(HKEY_CURRENT_USER, path);
         RegDeleteKeyA(HKEY_CURRENT_USER, path);
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, path);
@@ -35,12 +37,14 @@ protected:
         initModule("Velmorant", GetModuleHandleA(nullptr), DLL_PROCESS_ATTACH);
     }
 
-    void store(const char* name, DWORD type, const void* data, DWORD size) {
+    void store(const char* name, DWORD type, const void* data, DWORD size)
+    {
         ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(HKEY_CURRENT_USER, path, name, type, data, size));
     }
 
     // The system's own reading of a value, as type then bytes; empty when missing.
-    std::vector<BYTE> fetch(HKEY root, const std::string& sub, const char* name) {
+    std::vector<BYTE> fetch(HKEY root, const std::string& sub, const char* name)
+    {
         std::string full = sub.empty() ? keyPath : keyPath + "\\" + sub;
         BYTE data[64];
         DWORD type = 0;
@@ -55,12 +59,14 @@ protected:
 
     // The code of the registry exception the call raises, -1 for none; `wrongType`
     // tells whether it was a registry_invalid_value_type.
-    static int32_t raisedCode(const std::function<void()>& call, bool* wrongType = nullptr) {
+    static int32_t raisedCode(const std::function<void()>& call, bool* wrongType = nullptr)
+    {
         try {
             call();
         } catch (registry_exception* failure) {
             int32_t code = failure->code();
-            if (wrongType) *wrongType = dynamic_cast<registry_invalid_value_type*>(failure) != nullptr;
+            if (wrongType)
+                *wrongType = dynamic_cast<registry_invalid_value_type*>(failure) != nullptr;
             delete failure;
             return code;
         }
@@ -73,7 +79,8 @@ protected:
 
 }  // namespace
 
-TEST_F(FoundationRegistry, ReadRegistryStringGivesStoredTextOrElseTheDefault) {
+TEST_F(FoundationRegistry, ReadRegistryStringGivesStoredTextOrElseTheDefault)
+{
     DWORD number = 7;
     store("plain", REG_SZ, "C:\\Engines\\A.dll", 17);
     store("expand", REG_EXPAND_SZ, "%TEMP%\\B.dll", 13);
@@ -92,7 +99,8 @@ TEST_F(FoundationRegistry, ReadRegistryStringGivesStoredTextOrElseTheDefault) {
     EXPECT_STREQ("", readRegistryString(path, "number", nullptr, true));
 }
 
-TEST_F(FoundationRegistry, ReadRegistryDwordReadsBothByteOrdersAndRaisesForEverythingElse) {
+TEST_F(FoundationRegistry, ReadRegistryDwordReadsBothByteOrdersAndRaisesForEverythingElse)
+{
     DWORD little = 0x12345678;
     const BYTE big[4] = {0x00, 0x00, 0x01, 0x02};
     const BYTE eight[8] = {1, 2, 3, 4, 5, 6, 7, 8};
@@ -116,7 +124,8 @@ TEST_F(FoundationRegistry, ReadRegistryDwordReadsBothByteOrdersAndRaisesForEvery
     EXPECT_EQ(0x102u, readRegistryDwordOr(path, "big", 77, true));
 }
 
-TEST_F(FoundationRegistry, ReadRegistryBinaryReportsTheStoredSizeWhateverTheBuffer) {
+TEST_F(FoundationRegistry, ReadRegistryBinaryReportsTheStoredSizeWhateverTheBuffer)
+{
     const BYTE stored[5] = {9, 8, 7, 6, 5};
     store("blob", REG_BINARY, stored, 5);
     store("text", REG_SZ, "abcd", 5);
@@ -140,7 +149,8 @@ TEST_F(FoundationRegistry, ReadRegistryBinaryReportsTheStoredSizeWhateverTheBuff
     EXPECT_EQ(0u, size);
 }
 
-TEST_F(FoundationRegistry, WritesStoreTypedValuesAndRefuseNullInput) {
+TEST_F(FoundationRegistry, WritesStoreTypedValuesAndRefuseNullInput)
+{
     EXPECT_FALSE(writeRegistryBinary(path, "refused", nullptr, 4, true));
     EXPECT_TRUE(fetch(HKEY_CURRENT_USER, "", "refused").empty());
     EXPECT_TRUE(writeRegistryBinary(path, "empty", nullptr, 0, true));
@@ -159,7 +169,8 @@ TEST_F(FoundationRegistry, WritesStoreTypedValuesAndRefuseNullInput) {
     EXPECT_EQ(ERROR_INVALID_PARAMETER, writeRegistryDword(nullptr, "number", 1, true));
 }
 
-TEST_F(FoundationRegistry, ApplicationFunctionsWorkBelowTheRootTheMachineWideFlagSelects) {
+TEST_F(FoundationRegistry, ApplicationFunctionsWorkBelowTheRootTheMachineWideFlagSelects)
+{
     for (bool machineWide : {false, true}) {
         HKEY chosen = machineWide ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
         HKEY other = machineWide ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
@@ -188,7 +199,8 @@ TEST_F(FoundationRegistry, ApplicationFunctionsWorkBelowTheRootTheMachineWideFla
 // Every path out of the one-call functions must close the key it opened. The
 // system hands out the lowest free handle slot again, so a leaked key shows as
 // a different handle for the next key opened.
-TEST_F(FoundationRegistry, CallsLeaveNoKeyHandleOpenOnAnyPath) {
+TEST_F(FoundationRegistry, CallsLeaveNoKeyHandleOpenOnAnyPath)
+{
     DWORD number = 1;
     store("number", REG_DWORD, &number, 4);
     store("text", REG_SZ, "abc", 4);
@@ -199,20 +211,48 @@ TEST_F(FoundationRegistry, CallsLeaveNoKeyHandleOpenOnAnyPath) {
         return key;
     };
     HKEY free = nextHandle();
-    if (free == nullptr || nextHandle() != free) GTEST_SKIP() << "handle slots are not reused in order";
+    if (free == nullptr || nextHandle() != free)
+        GTEST_SKIP() << "handle slots are not reused in order";
 
     BYTE buffer[4] = {};
     uint32_t size = 1;
     const std::pair<const char*, std::function<void()>> calls[] = {
-        {"string read of a DWORD", [&] { readRegistryString(path, "number", "d", true); }},
-        {"string read", [&] { readRegistryString(path, "text", "d", true); }},
-        {"DWORD read of text", [&] { raisedCode([&] { readRegistryDword(path, "text", true); }); }},
-        {"DWORD read, missing", [&] { readRegistryDwordOr(path, "missing", 0, true); }},
-        {"DWORD read", [&] { readRegistryDword(path, "number", true); }},
-        {"binary read of text", [&] { readRegistryBinary(path, "text", buffer, size, true); }},
-        {"binary write", [&] { writeRegistryBinary(path, "blob", buffer, 1, true); }},
-        {"DWORD write", [&] { writeRegistryDword(path, "number", 2, true); }},
-        {"string write", [&] { writeRegistryString(path, "text", "x", true); }},
+        {"string read of a DWORD",
+         [&] {
+             readRegistryString(path, "number", "d", true);
+         }},
+        {"string read",
+         [&] {
+             readRegistryString(path, "text", "d", true);
+         }},
+        {"DWORD read of text",
+         [&] {
+             raisedCode([&] { readRegistryDword(path, "text", true); });
+         }},
+        {"DWORD read, missing",
+         [&] {
+             readRegistryDwordOr(path, "missing", 0, true);
+         }},
+        {"DWORD read",
+         [&] {
+             readRegistryDword(path, "number", true);
+         }},
+        {"binary read of text",
+         [&] {
+             readRegistryBinary(path, "text", buffer, size, true);
+         }},
+        {"binary write",
+         [&] {
+             writeRegistryBinary(path, "blob", buffer, 1, true);
+         }},
+        {"DWORD write",
+         [&] {
+             writeRegistryDword(path, "number", 2, true);
+         }},
+        {"string write",
+         [&] {
+             writeRegistryString(path, "text", "x", true);
+         }},
     };
     for (const auto& call : calls) {
         call.second();

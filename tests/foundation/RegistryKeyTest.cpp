@@ -17,22 +17,26 @@ namespace {
 
 class FoundationRegistryKey : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         path = "Software\\Korvanta\\" + FoundationTest::uniqueName("VelmorantKeyTest");
         key = RegistryKey(RegistryKey::createKey(HKEY_CURRENT_USER, path.c_str(), KEY_ALL_ACCESS));
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         key.closeKey();
         RegDeleteTreeA(HKEY_CURRENT_USER, path.c_str());
         RegDeleteKeyA(HKEY_CURRENT_USER, path.c_str());
     }
 
-    void store(const char* name, DWORD type, const void* data, DWORD size) {
+    void store(const char* name, DWORD type, const void* data, DWORD size)
+    {
         ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key.handle(), name, 0, type, static_cast<const BYTE*>(data), size));
     }
 
     template <typename Call>
-    static bool raisesWrongType(Call call) {
+    static bool raisesWrongType(Call call)
+    {
         try {
             call();
         } catch (registry_exception* failure) {
@@ -49,7 +53,8 @@ protected:
 
 }  // namespace
 
-TEST_F(FoundationRegistryKey, TextReadsAcceptOnlyTheirTypesAndAlwaysTerminate) {
+TEST_F(FoundationRegistryKey, TextReadsAcceptOnlyTheirTypesAndAlwaysTerminate)
+{
     store("multi", REG_MULTI_SZ, "a\0bc\0", 6);
     store("cut", REG_MULTI_SZ, "a\0b", 3);
     store("text", REG_SZ, "abc", 4);
@@ -71,7 +76,8 @@ TEST_F(FoundationRegistryKey, TextReadsAcceptOnlyTheirTypesAndAlwaysTerminate) {
     EXPECT_EQ(0u, key.valueType("blob"));
 }
 
-TEST_F(FoundationRegistryKey, ValueListWalksEveryValueWithItsTypeAndData) {
+TEST_F(FoundationRegistryKey, ValueListWalksEveryValueWithItsTypeAndData)
+{
     const DWORD number = 5;
     const BYTE bytes[2] = {1, 2};
     store("s", REG_SZ, "text", 5);
@@ -101,9 +107,9 @@ TEST_F(FoundationRegistryKey, ValueListWalksEveryValueWithItsTypeAndData) {
             EXPECT_TRUE(raisesWrongType([&] { delete[] list.binaryValue(size); }));
         }
     }
-    EXPECT_EQ((std::map<std::string, uint32_t>{{"b", REG_BINARY}, {"d", REG_DWORD}, {"e", REG_EXPAND_SZ},
-                                                {"s", REG_SZ}}),
-              seen);
+    EXPECT_EQ(
+        (std::map<std::string, uint32_t>{{"b", REG_BINARY}, {"d", REG_DWORD}, {"e", REG_EXPAND_SZ}, {"s", REG_SZ}}),
+        seen);
     EXPECT_FALSE(list.next());
     RegistryValueList nothing(nullptr);
     EXPECT_FALSE(nothing.next());

@@ -213,8 +213,8 @@ Damage damage(HostileRandom& random, const std::vector<uint8_t>& good)
         break;
     case 3: {
         made.kind = "a 32-bit word set huge or negative";
-        static const uint32_t words[] = {0xFFFFFFFFu, 0x80000000u, 0x7FFFFFFFu, 0x80000001u, 0xFFFFFF00u,
-                                         0x00010000u, 0x40000000u};
+        static const uint32_t words[] = {0xFFFFFFFFu, 0x80000000u, 0x7FFFFFFFu, 0x80000001u,
+                                         0xFFFFFF00u, 0x00010000u, 0x40000000u};
         const uint32_t word = random.chance(800) ? random.pick(words) : static_cast<uint32_t>(random.next());
         const size_t at = random.below(static_cast<uint32_t>(bytes.size() / 4)) * 4;
         std::memcpy(&bytes[at], &word, sizeof word);

@@ -16,10 +16,10 @@ namespace hostile_test {
 
 struct GarbageOutcome {
     bool passed = false;
-    int64_t mutations = 0;        // restores of damaged chunks made
-    std::string failure;          // with the seed and mutation that found it
-    std::vector<uint8_t> state;   // the good chunk the run started from
-    std::vector<float> phrase;    // what the good chunk rendered
+    int64_t mutations = 0;       // restores of damaged chunks made
+    std::string failure;         // with the seed and mutation that found it
+    std::vector<uint8_t> state;  // the good chunk the run started from
+    std::vector<float> phrase;   // what the good chunk rendered
 };
 
 // Instantiates through `entry`, saves a state of distinct parameter values,

@@ -120,7 +120,12 @@ public:
     float getParameter(int32_t) override
     {
         maybeThrow();
-        static const float values[] = {0.0f, 1.0f, 0.5f, -1.0f, 2.0f, std::numeric_limits<float>::quiet_NaN(),
+        static const float values[] = {0.0f,
+                                       1.0f,
+                                       0.5f,
+                                       -1.0f,
+                                       2.0f,
+                                       std::numeric_limits<float>::quiet_NaN(),
                                        std::numeric_limits<float>::infinity()};
         return random.pick(values);
     }
@@ -263,8 +268,8 @@ private:
                 break;
             case 3:
                 if (host != nullptr) {
-                    static const char* const names[] = {nullptr, "", "IKorvantaHost", "imidiout", "IMidiOut ",
-                                                        "Korvanta::MidiContext"};
+                    static const char* const names[] = {nullptr,    "",          "IKorvantaHost",
+                                                        "imidiout", "IMidiOut ", "Korvanta::MidiContext"};
                     (void)host->get_interface(random.pick(names));
                 }
                 break;

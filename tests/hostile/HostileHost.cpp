@@ -97,21 +97,29 @@ bool finite(float sample)
     return std::isfinite(sample);
 }
 
-const int32_t kTimeFlags[] = {kVstTransportChanged,  kVstTransportPlaying, kVstTransportCycleActive,
+const int32_t kTimeFlags[] = {kVstTransportChanged,   kVstTransportPlaying, kVstTransportCycleActive,
                               kVstTransportRecording, kVstNanosValid,       kVstPpqPosValid,
                               kVstTempoValid,         kVstBarsValid,        kVstCyclePosValid,
                               kVstTimeSigValid,       kVstSmpteValid,       kVstClockValid};
 
-const char* const kCapabilities[] = {"receiveVstEvents", "receiveVstMidiEvent", "sendVstEvents",
-                                     "sendVstMidiEvent", "bypass",              "ReceiveVstEvents",
-                                     "receiveVstEvents ", "sendVstTimeInfo",    "",
-                                     "offline",          "midiProgramNames",    "receiveVstTimeInfo"};
+const char* const kCapabilities[] = {"receiveVstEvents",
+                                     "receiveVstMidiEvent",
+                                     "sendVstEvents",
+                                     "sendVstMidiEvent",
+                                     "bypass",
+                                     "ReceiveVstEvents",
+                                     "receiveVstEvents ",
+                                     "sendVstTimeInfo",
+                                     "",
+                                     "offline",
+                                     "midiProgramNames",
+                                     "receiveVstTimeInfo"};
 
 }  // namespace
 
 struct HostileCallback {
-    static intptr_t __cdecl dispatch(EffectRecord* effect, int32_t opcode, int32_t index, intptr_t value,
-                                     void* ptr, float opt)
+    static intptr_t __cdecl dispatch(EffectRecord* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr,
+                                     float opt)
     {
         if (currentHost == nullptr)
             return opcode == audioMasterVersion ? 2400 : 0;
@@ -138,7 +146,6 @@ void installCrashReporter(unsigned hangSeconds)
     }
 }
 
-
 HostileHost::HostileHost(const HostileOptions& options)
     : options(options), random(options.seed), answers(options.seed ^ 0x5EEDFACE0DDBA11ull)
 {
@@ -158,8 +165,8 @@ std::string HostileHost::report() const
 {
     if (fault.empty())
         return "seed " + std::to_string(options.seed) + ": no fault in " + std::to_string(callsMade) + " calls";
-    return "seed " + std::to_string(options.seed) + ", call " + std::to_string(failedCall) + " (" +
-           failedDescription + "): " + fault;
+    return "seed " + std::to_string(options.seed) + ", call " + std::to_string(failedCall) + " (" + failedDescription +
+           "): " + fault;
 }
 
 bool HostileHost::open(VstPluginMainProc entry)
@@ -280,8 +287,7 @@ void HostileHost::check()
 
 // The host side of the conversation: well-formed requests get plausible
 // answers drawn from their own stream; malformed ones are the fault.
-intptr_t HostileHost::answer(EffectRecord* from, int32_t opcode, int32_t index, intptr_t value, void* ptr,
-                             float opt)
+intptr_t HostileHost::answer(EffectRecord* from, int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)
 {
     (void)index;
     (void)value;
@@ -458,8 +464,8 @@ void* HostileHost::speakerArrangement(const char* name)
 HWND HostileHost::hostWindow()
 {
     if (window == nullptr || !IsWindow(window))
-        window = CreateWindowExA(0, "STATIC", "hostile host", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, nullptr,
-                                 nullptr, GetModuleHandleA(nullptr), nullptr);
+        window = CreateWindowExA(0, "STATIC", "hostile host", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, nullptr, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr);
     return window;
 }
 
@@ -660,8 +666,9 @@ void HostileHost::dispatcherCall()
                 fail("effEditGetRect gave an inverted rectangle");
         }
     }
-    if (opcode == effGetSpeakerArrangement && ((slot != nullptr && *slot != slotMark && *slot != nullptr) ||
-                                               (secondSlot != nullptr && *secondSlot != slotMark && *secondSlot != nullptr)))
+    if (opcode == effGetSpeakerArrangement &&
+        ((slot != nullptr && *slot != slotMark && *slot != nullptr) ||
+         (secondSlot != nullptr && *secondSlot != slotMark && *secondSlot != nullptr)))
         fail("effGetSpeakerArrangement stored an arrangement the plug-in does not have");
 }
 
@@ -736,8 +743,8 @@ VstEvent* HostileHost::randomEvent(size_t index, int32_t frames)
         midi->byteSize = random.chance(900) ? 24 : random.int32Boundary();
         midi->deltaFrames = delta;
         static const uint8_t statuses[] = {0x90, 0x90, 0x80, 0x80, 0xB0, 0xE0, 0xC0, 0xF0, 0xFF, 0x00, 0x40};
-        midi->midiData[0] = static_cast<char>(random.chance(850) ? (random.pick(statuses) | random.below(16))
-                                                                : random.byte());
+        midi->midiData[0] =
+            static_cast<char>(random.chance(850) ? (random.pick(statuses) | random.below(16)) : random.byte());
         midi->midiData[1] = static_cast<char>(random.chance(800) ? random.between(36, 96) : random.byte());
         midi->midiData[2] = static_cast<char>(random.chance(800) ? random.between(0, 127) : random.byte());
         midi->midiData[3] = static_cast<char>(random.byte());
@@ -777,8 +784,7 @@ VstEvents* HostileHost::eventList(int32_t frames)
     if (random.chance(60))
         declared = random.chance(500) ? -1 : std::numeric_limits<int32_t>::min();
     const size_t entries = count < 2 ? 2 : static_cast<size_t>(count);
-    GuardedBlock& block =
-        arena.make(offsetof(VstEvents, events) + entries * sizeof(VstEvent*), "event list", 0);
+    GuardedBlock& block = arena.make(offsetof(VstEvents, events) + entries * sizeof(VstEvent*), "event list", 0);
     auto* list = reinterpret_cast<VstEvents*>(block.data());
     list->numEvents = declared;
     list->reserved = random.chance(900) ? 0 : random.intptrBoundary();
@@ -858,7 +864,9 @@ void HostileHost::processingBlock()
     }
 
     describe("%s(inputs %s, outputs %s, frames %d), time %s, level %d",
-             doubles ? "processDoubleReplacing" : adding ? "process" : "processReplacing",
+             doubles  ? "processDoubleReplacing"
+             : adding ? "process"
+                      : "processReplacing",
              inputs != nullptr ? "given" : "null", outputs != nullptr ? "given" : "null", static_cast<int>(frames),
              timeAvailable ? "given" : "none", static_cast<int>(processLevel));
     if (doubles) {
@@ -868,13 +876,12 @@ void HostileHost::processingBlock()
         });
     } else if (adding) {
         into([&] {
-            effect->processEntry(effect, reinterpret_cast<float**>(inputs), reinterpret_cast<float**>(outputs),
-                                 frames);
+            effect->processEntry(effect, reinterpret_cast<float**>(inputs), reinterpret_cast<float**>(outputs), frames);
         });
     } else {
         into([&] {
-            effect->processReplacingEntry(effect, reinterpret_cast<float**>(inputs),
-                                          reinterpret_cast<float**>(outputs), frames);
+            effect->processReplacingEntry(effect, reinterpret_cast<float**>(inputs), reinterpret_cast<float**>(outputs),
+                                          frames);
         });
     }
     if (!fault.empty() || doubles || frames <= 0)
@@ -972,9 +979,7 @@ void HostileHost::chunkCall()
     describe("dispatcher(effSetChunk, index %d, value %lld) with the chunk just saved", static_cast<int>(preset),
              static_cast<long long>(size));
     intptr_t restored = 0;
-    into([&] {
-        restored = effect->dispatcherEntry(effect, effSetChunk, preset, size, copy.data(), 0.0f);
-    });
+    into([&] { restored = effect->dispatcherEntry(effect, effSetChunk, preset, size, copy.data(), 0.0f); });
     if (!fault.empty())
         return;
     if (restored != 1) {

@@ -46,10 +46,27 @@ public:
     // plug-in's own counts, and now and then anything at all.
     int32_t int32Boundary()
     {
-        static const int32_t edges[] = {0, -1, 1, 2, 8, 9, 23, 24, 511, 512, 513, 1024, 4096, 65535, 65536,
-                                        std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::min() + 1,
-                                        std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::max() - 1,
-                                        -2, -512};
+        static const int32_t edges[] = {0,
+                                        -1,
+                                        1,
+                                        2,
+                                        8,
+                                        9,
+                                        23,
+                                        24,
+                                        511,
+                                        512,
+                                        513,
+                                        1024,
+                                        4096,
+                                        65535,
+                                        65536,
+                                        std::numeric_limits<int32_t>::min(),
+                                        std::numeric_limits<int32_t>::min() + 1,
+                                        std::numeric_limits<int32_t>::max(),
+                                        std::numeric_limits<int32_t>::max() - 1,
+                                        -2,
+                                        -512};
         switch (below(4)) {
         case 0:
             return static_cast<int32_t>(next());

@@ -26,18 +26,54 @@ inline int64_t setting(const char* name, int64_t fallback)
 }
 
 // Under emulated 32-bit Wine each call costs far more, so CI does less there.
-inline int64_t defaultSeeds() { return velmorant_test::emulated() ? 1 : 3; }
-inline int64_t defaultCalls() { return velmorant_test::emulated() ? 1000 : 4000; }
-inline int64_t defaultMutations() { return velmorant_test::emulated() ? 600 : 3000; }
-inline unsigned hangSeconds() { return velmorant_test::emulated() ? 300 : 60; }
-inline int64_t defaultSessions() { return velmorant_test::emulated() ? 4 : 10; }
-inline int64_t defaultSessionCalls() { return velmorant_test::emulated() ? 300 : 1500; }
+inline int64_t defaultSeeds()
+{
+    return velmorant_test::emulated() ? 1 : 3;
+}
+inline int64_t defaultCalls()
+{
+    return velmorant_test::emulated() ? 1000 : 4000;
+}
+inline int64_t defaultMutations()
+{
+    return velmorant_test::emulated() ? 600 : 3000;
+}
+inline unsigned hangSeconds()
+{
+    return velmorant_test::emulated() ? 300 : 60;
+}
+inline int64_t defaultSessions()
+{
+    return velmorant_test::emulated() ? 4 : 10;
+}
+inline int64_t defaultSessionCalls()
+{
+    return velmorant_test::emulated() ? 300 : 1500;
+}
 
-inline int64_t seedCount() { return setting("VELMORANT_HOSTILE_SEEDS", defaultSeeds()); }
-inline uint64_t firstSeed() { return static_cast<uint64_t>(setting("VELMORANT_HOSTILE_FIRST_SEED", 1)); }
-inline int64_t callsPerSeed() { return setting("VELMORANT_HOSTILE_CALLS", defaultCalls()); }
-inline int64_t mutationCount() { return setting("VELMORANT_HOSTILE_MUTATIONS", defaultMutations()); }
-inline int64_t sessionCount() { return setting("VELMORANT_HOSTILE_SESSIONS", defaultSessions()); }
-inline int64_t callsPerSession() { return setting("VELMORANT_HOSTILE_SESSION_CALLS", defaultSessionCalls()); }
+inline int64_t seedCount()
+{
+    return setting("VELMORANT_HOSTILE_SEEDS", defaultSeeds());
+}
+inline uint64_t firstSeed()
+{
+    return static_cast<uint64_t>(setting("VELMORANT_HOSTILE_FIRST_SEED", 1));
+}
+inline int64_t callsPerSeed()
+{
+    return setting("VELMORANT_HOSTILE_CALLS", defaultCalls());
+}
+inline int64_t mutationCount()
+{
+    return setting("VELMORANT_HOSTILE_MUTATIONS", defaultMutations());
+}
+inline int64_t sessionCount()
+{
+    return setting("VELMORANT_HOSTILE_SESSIONS", defaultSessions());
+}
+inline int64_t callsPerSession()
+{
+    return setting("VELMORANT_HOSTILE_SESSION_CALLS", defaultSessionCalls());
+}
 
 }  // namespace hostile_test

@@ -211,9 +211,8 @@ int main(int argc, char** argv)
 {
     Arguments arguments;
     if (!parse(argc, argv, arguments)) {
-        std::fprintf(stderr,
-                     "usage: hostile_host [--engine FILE] [--seed N] [--seeds N] [--calls N] [--chunks N] "
-                     "[--leak N] [--threads] [--verbose] [--hang-seconds N]\n");
+        std::fprintf(stderr, "usage: hostile_host [--engine FILE] [--seed N] [--seeds N] [--calls N] [--chunks N] "
+                             "[--leak N] [--threads] [--verbose] [--hang-seconds N]\n");
         return 2;
     }
     if (arguments.threads && velmorant_test::emulated()) {

@@ -35,7 +35,11 @@ typedef EffectRecord*(__cdecl* PluginMain)(HostCallback);
 
 static intptr_t __cdecl host(EffectRecord* e, int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)
 {
-    (void)e; (void)index; (void)value; (void)ptr; (void)opt;
+    (void)e;
+    (void)index;
+    (void)value;
+    (void)ptr;
+    (void)opt;
     return opcode == 1 ? 2400 : 0; /* audioMasterVersion */
 }
 
@@ -55,30 +59,38 @@ int main(int argc, char** argv)
     intptr_t size;
     char* copy;
     float left[64], right[64];
-    float* outputs[2] = { left, right };
+    float* outputs[2] = {left, right};
 
-    if (argc < 2) return fail("usage: StandaloneLoad <plug-in folder>");
+    if (argc < 2)
+        return fail("usage: StandaloneLoad <plug-in folder>");
     snprintf(path, sizeof path, "%s\\Velmorant.dll", argv[1]);
     plugin = LoadLibraryA(path);
-    if (!plugin) return fail("LoadLibraryA of the plug-in");
+    if (!plugin)
+        return fail("LoadLibraryA of the plug-in");
     entry = (PluginMain)(void*)GetProcAddress(plugin, "VSTPluginMain");
-    if (!entry) return fail("VSTPluginMain export");
+    if (!entry)
+        return fail("VSTPluginMain export");
     effect = entry(host);
-    if (!effect || effect->magic != 0x56737450) return fail("instantiation");
+    if (!effect || effect->magic != 0x56737450)
+        return fail("instantiation");
 
     effect->dispatcher(effect, 12, 0, 1, NULL, 0.0f); /* effMainsChanged on */
     effect->processReplacing(effect, NULL, outputs, 64);
     size = effect->dispatcher(effect, 23, 0, 0, &chunk, 0.0f); /* effGetChunk */
-    if (size <= 0 || !chunk) return fail("state save");
+    if (size <= 0 || !chunk)
+        return fail("state save");
     copy = (char*)malloc((size_t)size);
     memcpy(copy, chunk, (size_t)size);
     /* A truncated state makes the engine read past the end: the plug-in's
      * stream throws, the engine must catch it. */
-    if (effect->dispatcher(effect, 24, 0, size / 2, copy, 0.0f) != 1) return fail("truncated restore");
-    if (effect->dispatcher(effect, 24, 0, size, copy, 0.0f) != 1) return fail("state restore");
+    if (effect->dispatcher(effect, 24, 0, size / 2, copy, 0.0f) != 1)
+        return fail("truncated restore");
+    if (effect->dispatcher(effect, 24, 0, size, copy, 0.0f) != 1)
+        return fail("state restore");
     free(copy);
     effect->dispatcher(effect, 12, 0, 0, NULL, 0.0f);
-    if (effect->dispatcher(effect, 1, 0, 0, NULL, 0.0f) != 1) return fail("effClose");
+    if (effect->dispatcher(effect, 1, 0, 0, NULL, 0.0f) != 1)
+        return fail("effClose");
     FreeLibrary(plugin);
     printf("StandaloneLoad: loaded, saved %d bytes, restored, closed\n", (int)size);
     return 0;

@@ -198,8 +198,8 @@ TEST_F(ShellEngineLoader, AModuleNameTooShortForAnExtensionGivesAnEmptyEngineNam
     ASSERT_TRUE(stage.stage("ShellBothFactories.dll", "Engine.dll"));
     HMODULE plugin = LoadLibraryA((stage.folder() + "a.d").c_str());
     ASSERT_NE(plugin, nullptr);
-    auto entry = reinterpret_cast<VstPluginMainProc>(
-        reinterpret_cast<void (*)()>(GetProcAddress(plugin, "VSTPluginMain")));
+    auto entry =
+        reinterpret_cast<VstPluginMainProc>(reinterpret_cast<void (*)()>(GetProcAddress(plugin, "VSTPluginMain")));
     ASSERT_NE(entry, nullptr);
     {
         StagedEffect shortNamed(entry(host.callback()));

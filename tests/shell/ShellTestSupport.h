@@ -99,8 +99,8 @@ public:
         if (module == nullptr)
             return nullptr;
         auto* base = reinterpret_cast<BYTE*>(module);
-        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
-            base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+        const auto* nt =
+            reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
         const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
         if (directory.VirtualAddress == 0)
             return nullptr;
@@ -166,19 +166,16 @@ public:
         if (RegCreateKeyExA(root, "Software\\Korvanta\\SoftSynth", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
                             nullptr) != ERROR_SUCCESS)
             return;
-        written_ = RegSetValueExA(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size) ==
-                   ERROR_SUCCESS;
+        written_ = RegSetValueExA(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
         RegCloseKey(key);
     }
 
-    static EngineKeyValue text(HKEY root, const std::string& name, const std::string& value,
-                               DWORD type = REG_SZ)
+    static EngineKeyValue text(HKEY root, const std::string& name, const std::string& value, DWORD type = REG_SZ)
     {
         return EngineKeyValue(root, name, type, value.c_str(), static_cast<DWORD>(value.size() + 1));
     }
 
-    EngineKeyValue(EngineKeyValue&& other) noexcept
-        : root_(other.root_), name_(other.name_), written_(other.written_)
+    EngineKeyValue(EngineKeyValue&& other) noexcept : root_(other.root_), name_(other.name_), written_(other.written_)
     {
         other.written_ = false;
     }
@@ -212,8 +209,8 @@ inline std::vector<std::string> exportNames(HMODULE module)
     if (module == nullptr)
         return names;
     auto* base = reinterpret_cast<const BYTE*>(module);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
-        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const auto* nt =
+        reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
     const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
     if (directory.VirtualAddress == 0)
         return names;

@@ -64,9 +64,8 @@ TEST_F(ShellTrace, EachInstanceStartsItsOwnRun)
 
     first.dispatch(effGetPlugCategory);
     second.dispatch(effGetPlugCategory);
-    const std::vector<std::string> expected{
-        "  (0 times repeated)\n", "effGetPlugCategory |0 0 00000000 0.000000\n",
-        "  (0 times repeated)\n", "effGetPlugCategory |0 0 00000000 0.000000\n"};
+    const std::vector<std::string> expected{"  (0 times repeated)\n", "effGetPlugCategory |0 0 00000000 0.000000\n",
+                                            "  (0 times repeated)\n", "effGetPlugCategory |0 0 00000000 0.000000\n"};
     EXPECT_EQ(capture.texts(), expected);
 }
 

@@ -16,13 +16,11 @@ protected:
     void SetUp() override
     {
         keyPath = "VelmorantStreamTest-" + std::to_string(GetCurrentProcessId()) + "-" +
-                  std::to_string(GetTickCount()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+                  std::to_string(GetTickCount()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name();
     }
 
-    void TearDown() override
-    {
-        RegDeleteKeyA(HKEY_CURRENT_USER, ("Software\\" + keyPath).c_str());
-    }
+    void TearDown() override { RegDeleteKeyA(HKEY_CURRENT_USER, ("Software\\" + keyPath).c_str()); }
 
     HKEY openKey()
     {
@@ -108,6 +106,8 @@ TEST_F(StreamRegistry, EmptyStreamLeavesTheStoredValueAlone)
     EXPECT_EQ(stored(), std::make_pair(DWORD(REG_SZ), std::string("kept\0", 5)));
 
     store(REG_DWORD, "");
-    { RegistryStream stream(keyPath.c_str(), "State"); }
+    {
+        RegistryStream stream(keyPath.c_str(), "State");
+    }
     EXPECT_EQ(stored(), std::make_pair(DWORD(REG_DWORD), std::string()));
 }

@@ -127,7 +127,9 @@ TEST(StreamEncodingShortReads, StringAtTheVeryEndIsEmptyAndOk)
 
 TEST(StreamEncodingShortReads, StringCutShortFailsAndKeepsTheTarget)
 {
-    std::string bytes("\x05\x00\x00\x00" "ab", 6);
+    std::string bytes("\x05\x00\x00\x00"
+                      "ab",
+                      6);
     stringStream stream(bytes, 16);
     SharedString text("kept");
     EXPECT_FALSE(stream.read(text));

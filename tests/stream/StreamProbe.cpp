@@ -245,7 +245,10 @@ private:
     std::string out;
 };
 
-int64_t asInt(bool value) { return value ? 1 : 0; }
+int64_t asInt(bool value)
+{
+    return value ? 1 : 0;
+}
 
 }  // namespace
 
@@ -253,31 +256,31 @@ int64_t asInt(bool value) { return value ? 1 : 0; }
 extern "C" __declspec(dllexport) void probeWriteEverySlot(OutputStream* out)
 {
     const SharedString first("one");
-    out->write(first);                                   // 1
-    out->write(int64_t(-2));                             // 2
-    out->write(int32_t(-3));                             // 3
-    out->write(int16_t(-4));                             // 4
-    out->write(int8_t(-5));                              // 5
-    out->write(6.5);                                     // 6
-    out->write(7.25f);                                   // 7
-    out->write(uint64_t(0x0807060504030201ull));         // 8
-    out->write(uint32_t(0x09080706u));                   // 9
-    out->write(uint16_t(0x0A0Bu));                       // 10
-    out->write(uint8_t(0xB1u));                          // 11
-    out->writeRaw("raw", 3);                             // 12
+    out->write(first);                            // 1
+    out->write(int64_t(-2));                      // 2
+    out->write(int32_t(-3));                      // 3
+    out->write(int16_t(-4));                      // 4
+    out->write(int8_t(-5));                       // 5
+    out->write(6.5);                              // 6
+    out->write(7.25f);                            // 7
+    out->write(uint64_t(0x0807060504030201ull));  // 8
+    out->write(uint32_t(0x09080706u));            // 9
+    out->write(uint16_t(0x0A0Bu));                // 10
+    out->write(uint8_t(0xB1u));                   // 11
+    out->writeRaw("raw", 3);                      // 12
     const int16_t pair[2] = {0x1301, 0x1302};
-    out->writeBlock(pair, 2, 2);                         // 13
-    out->writeInt8(-14);                                 // 14
-    out->writeInt16(-15);                                // 15
-    out->writeInt32(-16);                                // 16
-    out->writeInt64(-17);                                // 17
-    out->writeUInt8(0xC2);                               // 18
-    out->writeUInt16(0xC3C4);                            // 19
-    out->writeUInt32(0xC5C6C7C8u);                       // 20
-    out->writeUInt64(0x15000000000000C9ull);             // 21
-    out->writeFloat(-22.5f);                             // 22
-    out->writeDouble(-23.75);                            // 23
-    out->writeString(SharedString("last"));              // 24
+    out->writeBlock(pair, 2, 2);              // 13
+    out->writeInt8(-14);                      // 14
+    out->writeInt16(-15);                     // 15
+    out->writeInt32(-16);                     // 16
+    out->writeInt64(-17);                     // 17
+    out->writeUInt8(0xC2);                    // 18
+    out->writeUInt16(0xC3C4);                 // 19
+    out->writeUInt32(0xC5C6C7C8u);            // 20
+    out->writeUInt64(0x15000000000000C9ull);  // 21
+    out->writeFloat(-22.5f);                  // 22
+    out->writeDouble(-23.75);                 // 23
+    out->writeString(SharedString("last"));   // 24
 }
 
 // Calls slots 1 to 25 in order and reports what each one answered.

@@ -182,18 +182,18 @@ public:
 
 // The bytes probeWriteEverySlot produces, value by value.
 const Bytes everySlotBytes = {
-    0x03, 0, 0, 0, 'o', 'n', 'e',                    // string
+    0x03, 0,    0,    0,    'o',  'n',  'e',         // string
     0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,  // int64 -2
     0xFD, 0xFF, 0xFF, 0xFF,                          // int32 -3
     0xFC, 0xFF,                                      // int16 -4
     0xFB,                                            // int8 -5
-    0, 0, 0, 0, 0, 0, 0x1A, 0x40,                    // double 6.5
-    0, 0, 0xE8, 0x40,                                // float 7.25
+    0,    0,    0,    0,    0,    0,    0x1A, 0x40,  // double 6.5
+    0,    0,    0xE8, 0x40,                          // float 7.25
     0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08,  // uint64
     0x06, 0x07, 0x08, 0x09,                          // uint32
     0x0B, 0x0A,                                      // uint16
     0xB1,                                            // uint8
-    'r', 'a', 'w',                                   // raw
+    'r',  'a',  'w',                                 // raw
     0x01, 0x13, 0x02, 0x13,                          // block of two int16
     0xF2,                                            // writeInt8 -14
     0xF1, 0xFF,                                      // writeInt16 -15
@@ -202,10 +202,10 @@ const Bytes everySlotBytes = {
     0xC2,                                            // writeUInt8
     0xC4, 0xC3,                                      // writeUInt16
     0xC8, 0xC7, 0xC6, 0xC5,                          // writeUInt32
-    0xC9, 0, 0, 0, 0, 0, 0, 0x15,                    // writeUInt64
-    0, 0, 0xB4, 0xC1,                                // writeFloat -22.5
-    0, 0, 0, 0, 0, 0xC0, 0x37, 0xC0,                 // writeDouble -23.75
-    0x04, 0, 0, 0, 'l', 'a', 's', 't',               // writeString
+    0xC9, 0,    0,    0,    0,    0,    0,    0x15,  // writeUInt64
+    0,    0,    0xB4, 0xC1,                          // writeFloat -22.5
+    0,    0,    0,    0,    0,    0xC0, 0x37, 0xC0,  // writeDouble -23.75
+    0x04, 0,    0,    0,    'l',  'a',  's',  't',   // writeString
 };
 
 }  // namespace
@@ -216,41 +216,39 @@ TEST(StreamSlots, EveryOutputSlotReachesTheOperationOfItsNumber)
     WriteProbe write = probe<WriteProbe>("probeWriteEverySlot");
     ASSERT_NE(write, nullptr);
     write(&stream);
-    EXPECT_EQ(stream.log,
-              "write(string) one\n"
-              "write(int64) -2\n"
-              "write(int32) -3\n"
-              "write(int16) -4\n"
-              "write(int8) -5\n"
-              "write(double) 6.5\n"
-              "write(float) 7.25\n"
-              "write(uint64) 0x807060504030201\n"
-              "write(uint32) 0x9080706\n"
-              "write(uint16) 0xa0b\n"
-              "write(uint8) 0xb1\n"
-              "writeRaw raw\n"
-              "writeBlock 2x2:0x1301,0x1302\n"
-              "writeInt8 -14\n"
-              "writeInt16 -15\n"
-              "writeInt32 -16\n"
-              "writeInt64 -17\n"
-              "writeUInt8 0xc2\n"
-              "writeUInt16 0xc3c4\n"
-              "writeUInt32 0xc5c6c7c8\n"
-              "writeUInt64 0x15000000000000c9\n"
-              "writeFloat -22.5\n"
-              "writeDouble -23.75\n"
-              "writeString last\n");
+    EXPECT_EQ(stream.log, "write(string) one\n"
+                          "write(int64) -2\n"
+                          "write(int32) -3\n"
+                          "write(int16) -4\n"
+                          "write(int8) -5\n"
+                          "write(double) 6.5\n"
+                          "write(float) 7.25\n"
+                          "write(uint64) 0x807060504030201\n"
+                          "write(uint32) 0x9080706\n"
+                          "write(uint16) 0xa0b\n"
+                          "write(uint8) 0xb1\n"
+                          "writeRaw raw\n"
+                          "writeBlock 2x2:0x1301,0x1302\n"
+                          "writeInt8 -14\n"
+                          "writeInt16 -15\n"
+                          "writeInt32 -16\n"
+                          "writeInt64 -17\n"
+                          "writeUInt8 0xc2\n"
+                          "writeUInt16 0xc3c4\n"
+                          "writeUInt32 0xc5c6c7c8\n"
+                          "writeUInt64 0x15000000000000c9\n"
+                          "writeFloat -22.5\n"
+                          "writeDouble -23.75\n"
+                          "writeString last\n");
 }
 
 TEST(StreamSlots, EveryInputSlotReachesTheOperationOfItsNumber)
 {
     RecordingStream stream;
     const std::string report = reportOf(probe<ReportProbe>("probeReadEverySlot"), static_cast<InputStream*>(&stream));
-    EXPECT_EQ(report,
-              "1:1 2:1,in2 3:1,-3 4:1,-4 5:1,-5 6:1,-6 7:1,7.500000 8:1,8.500000 9:1,9 10:1,10 11:1,11 12:1,12 "
-              "13:3,R13 14:14,14,140 15:-15 16:-16 17:-17 18:-18 19:19 20:20 21:21 22:22 23:23.500000 "
-              "24:24.500000 25:s25");
+    EXPECT_EQ(report, "1:1 2:1,in2 3:1,-3 4:1,-4 5:1,-5 6:1,-6 7:1,7.500000 8:1,8.500000 9:1,9 10:1,10 11:1,11 12:1,12 "
+                      "13:3,R13 14:14,14,140 15:-15 16:-16 17:-17 18:-18 19:19 20:20 21:21 22:22 23:23.500000 "
+                      "24:24.500000 25:s25");
     EXPECT_EQ(stream.log,
               "atEnd\nread(string)\nread(int64)\nread(int32)\nread(int16)\nread(int8)\nread(double)\n"
               "read(float)\nread(uint64)\nread(uint32)\nread(uint16)\nread(uint8)\nreadRaw 3\nreadBlock 2x2\n"
@@ -261,7 +259,8 @@ TEST(StreamSlots, EveryInputSlotReachesTheOperationOfItsNumber)
 TEST(StreamSlots, EveryRandomAccessSlotReachesTheOperationOfItsNumber)
 {
     RecordingPosition position;
-    const std::string report = reportOf(probe<PositionProbe>("probeRandomAccess"), static_cast<RandomAccess*>(&position));
+    const std::string report =
+        reportOf(probe<PositionProbe>("probeRandomAccess"), static_cast<RandomAccess*>(&position));
     EXPECT_EQ(report, "seek:30 tell:41 skip:1 truncate:44");
     EXPECT_EQ(position.log, "seek 3,0\ntell\nskip 2\ntruncate\n");
 }
@@ -277,10 +276,9 @@ TEST(StreamSlots, MemoryStreamWrittenThroughEverySlotHoldsTheEncodedBytesAndRead
 
     stream.seek(0, RandomAccess::FromStart);
     const std::string report = reportOf(probe<ReportProbe>("probeReadEverySlot"), static_cast<InputStream*>(&stream));
-    EXPECT_EQ(report,
-              "1:0 2:1,one 3:1,-2 4:1,-3 5:1,-4 6:1,-5 7:1,6.500000 8:1,7.250000 9:1,578437695752307201 "
-              "10:1,151521030 11:1,2571 12:1,177 13:3,raw 14:4,4865,4866 15:-14 16:-15 17:-16 18:-17 19:194 "
-              "20:50116 21:3318138824 22:1513209474796486857 23:-22.500000 24:-23.750000 25:last");
+    EXPECT_EQ(report, "1:0 2:1,one 3:1,-2 4:1,-3 5:1,-4 6:1,-5 7:1,6.500000 8:1,7.250000 9:1,578437695752307201 "
+                      "10:1,151521030 11:1,2571 12:1,177 13:3,raw 14:4,4865,4866 15:-14 16:-15 17:-16 18:-17 19:194 "
+                      "20:50116 21:3318138824 22:1513209474796486857 23:-22.500000 24:-23.750000 25:last");
     EXPECT_TRUE(stream.atEnd());
 }
 
@@ -298,9 +296,8 @@ TEST(StreamSlots, BufferAndAllocatorSlotsServeTheProbeUpToDetach)
 {
     StreamBuffer* buffer = new StreamBuffer;
     const std::string report = reportOf(probe<BufferProbe>("probeStreamBuffer"), static_cast<IStreamBuffer*>(buffer));
-    EXPECT_EQ(report,
-              "addRef:2 write:5 seek:1 read:2,el data:hello size:5 truncate:3 release:1 detach:3,hel "
-              "allocatorRelease:0");
+    EXPECT_EQ(report, "addRef:2 write:5 seek:1 read:2,el data:hello size:5 truncate:3 release:1 detach:3,hel "
+                      "allocatorRelease:0");
     EXPECT_EQ(buffer->size(), 0u);
     EXPECT_EQ(buffer->release(), 0);
 }

@@ -12,8 +12,14 @@ using Korvanta::SharedString;
 
 namespace {
 
-int32_t refs(const SharedString& s) { return s.data()->refCount; }
-int32_t capacity(const SharedString& s) { return s.data()->capacity; }
+int32_t refs(const SharedString& s)
+{
+    return s.data()->refCount;
+}
+int32_t capacity(const SharedString& s)
+{
+    return s.data()->capacity;
+}
 
 }  // namespace
 
@@ -266,7 +272,8 @@ TEST(StringBlock, ABlockFromAnotherModuleIsFreedByThatModule)
     using AssignText = void (*)(SharedString*, const char*);
     using LiveAllocations = int (*)();
     auto assignText = reinterpret_cast<AssignText>(reinterpret_cast<void*>(GetProcAddress(probe, "probeAssignText")));
-    auto live = reinterpret_cast<LiveAllocations>(reinterpret_cast<void*>(GetProcAddress(probe, "probeLiveAllocations")));
+    auto live =
+        reinterpret_cast<LiveAllocations>(reinterpret_cast<void*>(GetProcAddress(probe, "probeLiveAllocations")));
     ASSERT_NE(nullptr, assignText);
     ASSERT_NE(nullptr, live);
     int before = live();

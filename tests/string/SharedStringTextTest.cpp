@@ -11,7 +11,10 @@ using Korvanta::SharedString;
 
 namespace {
 
-int32_t capacity(const SharedString& s) { return s.data()->capacity; }
+int32_t capacity(const SharedString& s)
+{
+    return s.data()->capacity;
+}
 
 }  // namespace
 
@@ -166,7 +169,7 @@ TEST(StringFormat, ReservesTheEstimateOfTheFormat)
 TEST(StringFormat, TextLongerThanTheEstimateIsStillWhole)
 {
     SharedString s;
-    s.format("%F", 1e300);  // F is read as a size modifier: the estimate counts nothing
+    s.format("%F", 1e300);          // F is read as a size modifier: the estimate counts nothing
     ASSERT_EQ(308, s.getLength());  // 301 digits, the point and 6 decimals
     EXPECT_EQ(308, capacity(s));
     EXPECT_EQ('1', s.getAt(0));

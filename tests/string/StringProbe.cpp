@@ -28,11 +28,17 @@ void operator delete(void* memory) noexcept
     std::free(memory);
 }
 
-void operator delete(void* memory, size_t) noexcept { operator delete(memory); }
+void operator delete(void* memory, size_t) noexcept
+{
+    operator delete(memory);
+}
 
 extern "C" __declspec(dllexport) void probeAssignText(Korvanta::SharedString* target, const char* text)
 {
     *target = Korvanta::SharedString(text);
 }
 
-extern "C" __declspec(dllexport) int probeLiveAllocations() { return liveAllocations; }
+extern "C" __declspec(dllexport) int probeLiveAllocations()
+{
+    return liveAllocations;
+}

@@ -98,8 +98,8 @@ public:
         const unsigned serial = nextSerial();
         name_ = !baseName.empty() ? baseName
                                   : "VelT" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(serial);
-        folder_ = tempFolder() + stagePrefix + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(serial) + "_" +
-                  std::to_string(GetTickCount()) + "\\";
+        folder_ = tempFolder() + stagePrefix + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(serial) +
+                  "_" + std::to_string(GetTickCount()) + "\\";
         ok_ = CreateDirectoryA(folder_.c_str(), nullptr) != FALSE;
         ok_ = ok_ && stage(sourceDll, name_ + ".dll");
         if (!engineDll.empty())
@@ -124,8 +124,7 @@ public:
     // that only a registry value points to).
     bool stage(const std::string& sourceFile, const std::string& stagedFileName)
     {
-        return CopyFileA(besideTestExecutable(sourceFile).c_str(), (folder_ + stagedFileName).c_str(), FALSE) !=
-               FALSE;
+        return CopyFileA(besideTestExecutable(sourceFile).c_str(), (folder_ + stagedFileName).c_str(), FALSE) != FALSE;
     }
 
     bool load()
@@ -143,16 +142,37 @@ public:
     }
 
     // True when the folder and every copy were made.
-    bool staged() const { return ok_; }
-    bool loaded() const { return module_ != nullptr; }
-    HMODULE module() const { return module_; }
+    bool staged() const
+    {
+        return ok_;
+    }
+    bool loaded() const
+    {
+        return module_ != nullptr;
+    }
+    HMODULE module() const
+    {
+        return module_;
+    }
 
     // The staged name without ".dll", as the plug-in sees its own name.
-    const std::string& name() const { return name_; }
+    const std::string& name() const
+    {
+        return name_;
+    }
     // With a trailing backslash.
-    const std::string& folder() const { return folder_; }
-    std::string path() const { return folder_ + name_ + ".dll"; }
-    std::string enginePath() const { return folder_ + name_ + "Engine.dll"; }
+    const std::string& folder() const
+    {
+        return folder_;
+    }
+    std::string path() const
+    {
+        return folder_ + name_ + ".dll";
+    }
+    std::string enginePath() const
+    {
+        return folder_ + name_ + "Engine.dll";
+    }
 
     FARPROC proc(const char* exportName) const
     {
@@ -167,7 +187,10 @@ public:
         return reinterpret_cast<Function>(reinterpret_cast<void*>(proc(exportName)));
     }
 
-    VstPluginMainProc entry() const { return procAs<VstPluginMainProc>("VSTPluginMain"); }
+    VstPluginMainProc entry() const
+    {
+        return procAs<VstPluginMainProc>("VSTPluginMain");
+    }
 
     // Calls VSTPluginMain; null when the library or the export is missing.
     EffectRecord* instantiate(HostCallback callback) const

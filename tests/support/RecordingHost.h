@@ -128,8 +128,8 @@ private:
         return host;
     }
 
-    static intptr_t __cdecl dispatch(EffectRecord* effect, int32_t opcode, int32_t index, intptr_t value,
-                                     void* ptr, float opt)
+    static intptr_t __cdecl dispatch(EffectRecord* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr,
+                                     float opt)
     {
         RecordingHost* host = current();
         return host != nullptr ? host->receive({effect, opcode, index, value, ptr, opt}) : 0;

@@ -113,9 +113,9 @@ TEST(SupportRecordingHost, RecordsEachRequestWithItsArgumentsAndDefaultAnswers)
     EXPECT_EQ(automate.ptr, &marker);
     EXPECT_EQ(automate.opt, 0.25f);
     EXPECT_EQ(host.requests()[2].value, 0x3E00);
-    EXPECT_EQ(host.opcodes(), (std::vector<int32_t>{audioMasterVersion, audioMasterAutomate, audioMasterGetTime,
-                                                    audioMasterGetCurrentProcessLevel, audioMasterProcessEvents,
-                                                    1000}));
+    EXPECT_EQ(host.opcodes(),
+              (std::vector<int32_t>{audioMasterVersion, audioMasterAutomate, audioMasterGetTime,
+                                    audioMasterGetCurrentProcessLevel, audioMasterProcessEvents, 1000}));
     EXPECT_EQ(host.count(audioMasterVersion), 1u);
     EXPECT_EQ(host.requests(audioMasterAutomate).size(), 1u);
 }

@@ -9,7 +9,8 @@
 namespace {
 
 // What an effect with nothing but the framework's defaults answers.
-intptr_t defaultAnswer(int32_t opcode) {
+intptr_t defaultAnswer(int32_t opcode)
+{
     switch (opcode) {
     case effClose:
     case effCanBeAutomated:
@@ -36,7 +37,8 @@ intptr_t defaultAnswer(int32_t opcode) {
 // null pointer and with a buffer, and with hostile indices: no crash, the
 // default answer, no host request, and the buffer left alone beyond what the
 // default operation writes.
-TEST(VstDispatcher, EveryOpcodeGivesTheDefaultAnswerWithoutAskingTheHost) {
+TEST(VstDispatcher, EveryOpcodeGivesTheDefaultAnswerWithoutAskingTheHost)
+{
     for (const bool withHost : {false, true}) {
         for (const bool withBuffer : {false, true}) {
             for (int32_t opcode = -1; opcode <= 80; ++opcode) {
@@ -75,7 +77,8 @@ TEST(VstDispatcher, EveryOpcodeGivesTheDefaultAnswerWithoutAskingTheHost) {
     }
 }
 
-TEST(VstDispatcher, EffSetProgramPassesNumbersBelowTheProgramCountSignedComparison) {
+TEST(VstDispatcher, EffSetProgramPassesNumbersBelowTheProgramCountSignedComparison)
+{
     ProbeEffect* effect = new ProbeEffect(nullptr, 16);
     EffectRecord* record = effect->getEffectRecord();
     record->numPrograms = 100;  // a direct store does not move the bound
@@ -100,7 +103,8 @@ TEST(VstDispatcher, EffSetProgramPassesNumbersBelowTheProgramCountSignedComparis
     dispatch(record, effClose);
 }
 
-TEST(VstDispatcher, CoreOpcodesReachTheirOperationsWithTheHostsArguments) {
+TEST(VstDispatcher, CoreOpcodesReachTheirOperationsWithTheHostsArguments)
+{
     ProbeEffect* effect = new ProbeEffect(nullptr);
     EffectRecord* record = effect->getEffectRecord();
     char name[16] = {};
@@ -141,7 +145,8 @@ TEST(VstDispatcher, CoreOpcodesReachTheirOperationsWithTheHostsArguments) {
 // A restore's answer is the operation's even for a count the host got wrong:
 // the operation gives its restore an empty stream for a negative count, and a
 // 64-bit count beyond 32 bits reaches it as -1, never cut to a wrong size.
-TEST(VstDispatcher, SetChunkPassesNegativeCountsOnAndCountsBeyond32BitsAsMinusOne) {
+TEST(VstDispatcher, SetChunkPassesNegativeCountsOnAndCountsBeyond32BitsAsMinusOne)
+{
     ProbeEffect* effect = new ProbeEffect(nullptr);
     EffectRecord* record = effect->getEffectRecord();
     char bytes[8] = {};
@@ -159,7 +164,8 @@ TEST(VstDispatcher, SetChunkPassesNegativeCountsOnAndCountsBeyond32BitsAsMinusOn
 
 // Scanning hosts pass null where a buffer belongs; a subclass that writes
 // without looking must not be reached then.
-TEST(VstDispatcher, NullBuffersFromTheHostNeverReachTheOperation) {
+TEST(VstDispatcher, NullBuffersFromTheHostNeverReachTheOperation)
+{
     ProbeEffect* effect = new ProbeEffect(nullptr);
     EffectRecord* record = effect->getEffectRecord();
     effect->intAnswer = 99;
@@ -175,7 +181,8 @@ TEST(VstDispatcher, NullBuffersFromTheHostNeverReachTheOperation) {
 
 // A null event list still marks a processing block and a null capability text
 // still deserves a "no": the operations answer these themselves.
-TEST(VstDispatcher, NullEventListsAndCapabilityTextsReachTheOperationThatAnswers) {
+TEST(VstDispatcher, NullEventListsAndCapabilityTextsReachTheOperationThatAnswers)
+{
     ProbeEffect* effect = new ProbeEffect(nullptr);
     EffectRecord* record = effect->getEffectRecord();
     effect->intAnswer = 99;
@@ -187,15 +194,17 @@ TEST(VstDispatcher, NullEventListsAndCapabilityTextsReachTheOperationThatAnswers
     dispatch(record, effClose);
 }
 
-TEST(VstDispatcher, EffGetVuScalesByFullScaleAndTruncatesTowardZero) {
+TEST(VstDispatcher, EffGetVuScalesByFullScaleAndTruncatesTowardZero)
+{
     ProbeEffect* effect = new ProbeEffect(nullptr);
     EffectRecord* record = effect->getEffectRecord();
     const struct {
         float vu;
         intptr_t answer;
     } cases[] = {
-        {0.5f, 16383}, {-0.5f, -16383}, {1.0f, 32767}, {0.99999f, 32766},
-        {std::nanf(""), 0}, {std::numeric_limits<float>::infinity(), 0}, {1.0e30f, 0},
+        {0.5f, 16383},     {-0.5f, -16383},    {1.0f, 32767},
+        {0.99999f, 32766}, {std::nanf(""), 0}, {std::numeric_limits<float>::infinity(), 0},
+        {1.0e30f, 0},
     };
     for (const auto& c : cases) {
         effect->floatAnswer = c.vu;
@@ -204,7 +213,8 @@ TEST(VstDispatcher, EffGetVuScalesByFullScaleAndTruncatesTowardZero) {
     dispatch(record, effClose);
 }
 
-TEST(VstEditor, BareEditorAnswersZeroAndTracksItsWindow) {
+TEST(VstEditor, BareEditorAnswersZeroAndTracksItsWindow)
+{
     DefaultEffect* effect = new DefaultEffect(nullptr);
     EffectRecord* record = effect->getEffectRecord();
     AEffEditor* editor = new AEffEditor(effect);
@@ -231,7 +241,8 @@ TEST(VstEditor, BareEditorAnswersZeroAndTracksItsWindow) {
     dispatch(record, effClose);
 }
 
-TEST(VstEditor, EditorOpcodesReachTheEditorAndAnswerExactlyOneForTrue) {
+TEST(VstEditor, EditorOpcodesReachTheEditorAndAnswerExactlyOneForTrue)
+{
     DefaultEffect* effect = new DefaultEffect(nullptr);
     EffectRecord* record = effect->getEffectRecord();
     int destroyed = 0;

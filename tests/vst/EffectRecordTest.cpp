@@ -21,12 +21,14 @@ class OrderEffect : public DefaultEffect {
 public:
     explicit OrderEffect(HostCallback host) : DefaultEffect(host) {}
     ~OrderEffect() override { order().push_back("destroyed"); }
-    intptr_t dispatcher(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) override {
+    intptr_t dispatcher(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) override
+    {
         order().push_back(formatted("dispatcher %d %d %d", opcode, index, static_cast<int>(value)));
         return AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
     }
     void close() override { order().push_back("close"); }
-    static std::vector<std::string>& order() {
+    static std::vector<std::string>& order()
+    {
         static std::vector<std::string> log;
         return log;
     }
@@ -34,7 +36,8 @@ public:
 
 }  // namespace
 
-TEST(VstEffectRecord, HoldsTheFrameworkValuesAfterConstruction) {
+TEST(VstEffectRecord, HoldsTheFrameworkValuesAfterConstruction)
+{
     DefaultEffect* effect = new DefaultEffect(nullptr, 12, 7);
     EffectRecord* record = effect->getEffectRecord();
 
@@ -68,7 +71,8 @@ TEST(VstEffectRecord, HoldsTheFrameworkValuesAfterConstruction) {
     dispatch(record, effClose);
 }
 
-TEST(VstEffectRecord, FlagSettersChangeOnlyTheirOwnBit) {
+TEST(VstEffectRecord, FlagSettersChangeOnlyTheirOwnBit)
+{
     DefaultEffect* effect = new DefaultEffect(nullptr);
     EffectRecord* record = effect->getEffectRecord();
 
@@ -90,7 +94,8 @@ TEST(VstEffectRecord, FlagSettersChangeOnlyTheirOwnBit) {
     dispatch(record, effClose);
 }
 
-TEST(VstEffectRecord, EntryPointsReachTheOverridesOfTheOwningObject) {
+TEST(VstEffectRecord, EntryPointsReachTheOverridesOfTheOwningObject)
+{
     ProbeEffect* effect = new ProbeEffect(nullptr);
     EffectRecord* record = effect->getEffectRecord();
     float* inputs[1] = {};
@@ -109,8 +114,7 @@ TEST(VstEffectRecord, EntryPointsReachTheOverridesOfTheOwningObject) {
     const std::vector<std::string> expected = {
         formatted("process %p %p %d", static_cast<void*>(inputs), static_cast<void*>(outputs), 64),
         formatted("replacing %p %p %d", static_cast<void*>(inputs), static_cast<void*>(outputs), 128),
-        formatted("double %p %p %d", static_cast<void*>(doubleInputs),
-                  static_cast<void*>(doubleOutputs), 32),
+        formatted("double %p %p %d", static_cast<void*>(doubleInputs), static_cast<void*>(doubleOutputs), 32),
         "setParameter 3 0.75",
         "getParameter 9",
     };
@@ -118,7 +122,8 @@ TEST(VstEffectRecord, EntryPointsReachTheOverridesOfTheOwningObject) {
     dispatch(record, effClose);
 }
 
-TEST(VstEffectRecord, EffCloseClosesThenDeletesTheObjectAndAnswersOne) {
+TEST(VstEffectRecord, EffCloseClosesThenDeletesTheObjectAndAnswersOne)
+{
     RecordingHost host;
     OrderEffect* effect = new OrderEffect(RecordingHost::callback());
     EffectRecord* record = effect->getEffectRecord();
@@ -134,7 +139,8 @@ TEST(VstEffectRecord, EffCloseClosesThenDeletesTheObjectAndAnswersOne) {
     EXPECT_TRUE(host.requests().empty());
 }
 
-TEST(VstEffectRecord, SetEditorSetsAndClearsTheFlagWithoutDeletingTheOldEditor) {
+TEST(VstEffectRecord, SetEditorSetsAndClearsTheFlagWithoutDeletingTheOldEditor)
+{
     DefaultEffect* effect = new DefaultEffect(nullptr);
     int destroyed = 0;
     CountingEditor* first = new CountingEditor(effect, &destroyed);
@@ -152,7 +158,8 @@ TEST(VstEffectRecord, SetEditorSetsAndClearsTheFlagWithoutDeletingTheOldEditor) 
     EXPECT_EQ(destroyed, 1);
 }
 
-TEST(VstEffectRecord, EntryPointsGiveTheNeutralAnswerForARecordWithoutObject) {
+TEST(VstEffectRecord, EntryPointsGiveTheNeutralAnswerForARecordWithoutObject)
+{
     DefaultEffect* effect = new DefaultEffect(nullptr);
     EffectRecord copy = *effect->getEffectRecord();
     copy.object = nullptr;
@@ -167,7 +174,8 @@ TEST(VstEffectRecord, EntryPointsGiveTheNeutralAnswerForARecordWithoutObject) {
     dispatch(effect->getEffectRecord(), effClose);
 }
 
-TEST(VstEffectRecord, ExceptionsFromOperationsDoNotReachTheHost) {
+TEST(VstEffectRecord, ExceptionsFromOperationsDoNotReachTheHost)
+{
     ThrowingEffect* effect = new ThrowingEffect();
     EffectRecord* record = effect->getEffectRecord();
     float* buffers[2] = {};

@@ -9,7 +9,8 @@ namespace {
 class ReceivingEffect : public DefaultEffect {
 public:
     explicit ReceivingEffect(HostCallback host, int32_t answer) : DefaultEffect(host), answer(answer) {}
-    int32_t canDo(char* text) override {
+    int32_t canDo(char* text) override
+    {
         asked = text;
         return answer;
     }
@@ -27,7 +28,8 @@ public:
 
 }  // namespace
 
-TEST(VstExtendedDispatcher, ExtendedOpcodesPassTheHostsArgumentsInTheirRoles) {
+TEST(VstExtendedDispatcher, ExtendedOpcodesPassTheHostsArgumentsInTheirRoles)
+{
     ProbeEffect* effect = new ProbeEffect(nullptr);
     EffectRecord* record = effect->getEffectRecord();
     char text[32] = "receiveVstEvents";
@@ -62,7 +64,8 @@ TEST(VstExtendedDispatcher, ExtendedOpcodesPassTheHostsArgumentsInTheirRoles) {
     dispatch(record, effClose);
 }
 
-TEST(VstExtendedDispatcher, BoolAnswersBecomeZeroForFalseAndKeysRequiredIsInverted) {
+TEST(VstExtendedDispatcher, BoolAnswersBecomeZeroForFalseAndKeysRequiredIsInverted)
+{
     ProbeEffect* effect = new ProbeEffect(nullptr);
     EffectRecord* record = effect->getEffectRecord();
     char text[32] = {};
@@ -77,7 +80,8 @@ TEST(VstExtendedDispatcher, BoolAnswersBecomeZeroForFalseAndKeysRequiredIsInvert
     dispatch(record, effClose);
 }
 
-TEST(VstExtendedDispatcher, EffSetBlockSizeAndSampleRateStoresBothWithoutTheSetters) {
+TEST(VstExtendedDispatcher, EffSetBlockSizeAndSampleRateStoresBothWithoutTheSetters)
+{
     RateEffect* effect = new RateEffect();
     EffectRecord* record = effect->getEffectRecord();
 
@@ -89,7 +93,8 @@ TEST(VstExtendedDispatcher, EffSetBlockSizeAndSampleRateStoresBothWithoutTheSett
     dispatch(record, effClose);
 }
 
-TEST(VstExtendedDispatcher, PlugCategoryFollowsTheSynthFlagAndTotalSamplesEcho) {
+TEST(VstExtendedDispatcher, PlugCategoryFollowsTheSynthFlagAndTotalSamplesEcho)
+{
     DefaultEffect* effect = new DefaultEffect(nullptr);
     EffectRecord* record = effect->getEffectRecord();
 
@@ -101,7 +106,8 @@ TEST(VstExtendedDispatcher, PlugCategoryFollowsTheSynthFlagAndTotalSamplesEcho) 
     dispatch(record, effClose);
 }
 
-TEST(VstExtendedDispatcher, GetSpeakerArrangementClearsOnlyThePlacesItIsGiven) {
+TEST(VstExtendedDispatcher, GetSpeakerArrangementClearsOnlyThePlacesItIsGiven)
+{
     DefaultEffect* effect = new DefaultEffect(nullptr);
     EffectRecord* record = effect->getEffectRecord();
     VstSpeakerArrangement dummy{};
@@ -117,7 +123,8 @@ TEST(VstExtendedDispatcher, GetSpeakerArrangementClearsOnlyThePlacesItIsGiven) {
     dispatch(record, effClose);
 }
 
-TEST(VstExtendedDispatcher, ResumeAsksForMidiOnlyForSynthsAndMidiReceivers) {
+TEST(VstExtendedDispatcher, ResumeAsksForMidiOnlyForSynthsAndMidiReceivers)
+{
     struct Case {
         bool synth;
         int32_t canDoAnswer;

@@ -14,11 +14,15 @@ VstSpeakerArrangement hostArrangement;
 VstEvents hostEvents;
 
 template <typename T>
-T* opaqueAs() {
+T* opaqueAs()
+{
     return reinterpret_cast<T*>(opaque);
 }
 
-intptr_t address(const void* pointer) { return reinterpret_cast<intptr_t>(pointer); }
+intptr_t address(const void* pointer)
+{
+    return reinterpret_cast<intptr_t>(pointer);
+}
 
 struct RequestCase {
     const char* name;
@@ -36,11 +40,15 @@ struct RequestCase {
 // One request: the operation as the plug-in calls it, what reaches the host
 // (opcode, index, value, ptr, opt), the host's answer, and the operation's
 // result with that host and without one.
-#define REQUEST(call, opcode, index, value, ptr, opt, hostAnswer, withHost, withoutHost) \
-    {#call, [](DefaultEffect& e) { return intptr_t(call); }, opcode, index, value, ptr, opt, \
-     hostAnswer, withHost, withoutHost}
+#define REQUEST(call, opcode, index, value, ptr, opt, hostAnswer, withHost, withoutHost)                               \
+    {                                                                                                                  \
+#call, [](DefaultEffect & e) {                                                                                 \
+            return intptr_t(call);                                                                                     \
+        }, opcode, index, value, ptr, opt, hostAnswer, withHost, withoutHost                                           \
+    }
 
-const std::vector<RequestCase>& requestCases() {
+const std::vector<RequestCase>& requestCases()
+{
     const intptr_t time = address(&hostTime), plug = address(&otherPlug), text = address(hostText);
     const intptr_t arrangement = address(&hostArrangement);
     static const std::vector<RequestCase> cases = {
@@ -73,7 +81,8 @@ const std::vector<RequestCase>& requestCases() {
         REQUEST(e.getCurrentProcessLevel(), audioMasterGetCurrentProcessLevel, 0, 0, nullptr, 0.0f, 2, 2, 0),
         REQUEST(e.getAutomationState(), audioMasterGetAutomationState, 0, 0, nullptr, 0.0f, 3, 3, 0),
         REQUEST(e.offlineStart(opaqueAs<VstAudioFile>(), 2, 1), audioMasterOfflineStart, 1, 2, opaque, 0.0f, 1, 1, 0),
-        REQUEST(e.offlineRead(opaqueAs<VstOfflineTask>(), 3, true), audioMasterOfflineRead, 1, 3, opaque, 0.0f, 1, 1, 0),
+        REQUEST(e.offlineRead(opaqueAs<VstOfflineTask>(), 3, true), audioMasterOfflineRead, 1, 3, opaque, 0.0f, 1, 1,
+                0),
         REQUEST(e.offlineWrite(opaqueAs<VstOfflineTask>(), 4), audioMasterOfflineWrite, 0, 4, opaque, 0.0f, 1, 1, 0),
         REQUEST(e.offlineGetCurrentPass(), audioMasterOfflineGetCurrentPass, 0, 0, nullptr, 0.0f, 1, 1, 0),
         REQUEST(e.offlineGetCurrentMetaPass(), audioMasterOfflineGetCurrentMetaPass, 0, 0, nullptr, 0.0f, 1, 1, 0),
@@ -93,8 +102,10 @@ const std::vector<RequestCase>& requestCases() {
         REQUEST(e.updateDisplay(), audioMasterUpdateDisplay, 0, 0, nullptr, 0.0f, 1, 1, 0),
         REQUEST(e.beginEdit(5), audioMasterBeginEdit, 5, 0, nullptr, 0.0f, 1, 1, 0),
         REQUEST(e.endEdit(5), audioMasterEndEdit, 5, 0, nullptr, 0.0f, 1, 1, 0),
-        REQUEST(e.openFileSelector(opaqueAs<VstFileSelect>()), audioMasterOpenFileSelector, 0, 0, opaque, 0.0f, 1, 1, 0),
-        REQUEST(e.closeFileSelector(opaqueAs<VstFileSelect>()), audioMasterCloseFileSelector, 0, 0, opaque, 0.0f, 1, 1, 0),
+        REQUEST(e.openFileSelector(opaqueAs<VstFileSelect>()), audioMasterOpenFileSelector, 0, 0, opaque, 0.0f, 1, 1,
+                0),
+        REQUEST(e.closeFileSelector(opaqueAs<VstFileSelect>()), audioMasterCloseFileSelector, 0, 0, opaque, 0.0f, 1, 1,
+                0),
         REQUEST(e.getChunkFile(hostText), audioMasterGetChunkFile, 0, 0, hostText, 0.0f, 1, 1, 0),
         REQUEST(address(e.getInputSpeakerArrangement()), audioMasterGetInputSpeakerArrangement, 0, 0, nullptr, 0.0f,
                 arrangement, arrangement, 0),
@@ -106,7 +117,8 @@ const std::vector<RequestCase>& requestCases() {
 
 }  // namespace
 
-TEST(VstHostRequest, EachRequestSendsItsArgumentsAndInterpretsTheAnswer) {
+TEST(VstHostRequest, EachRequestSendsItsArgumentsAndInterpretsTheAnswer)
+{
     for (const RequestCase& c : requestCases()) {
         SCOPED_TRACE(c.name);
         RecordingHost host;
@@ -128,7 +140,8 @@ TEST(VstHostRequest, EachRequestSendsItsArgumentsAndInterpretsTheAnswer) {
     }
 }
 
-TEST(VstHostRequest, EachRequestWithoutAHostGivesItsNeutralAnswer) {
+TEST(VstHostRequest, EachRequestWithoutAHostGivesItsNeutralAnswer)
+{
     for (const RequestCase& c : requestCases()) {
         SCOPED_TRACE(c.name);
         RecordingHost host;  // present, but not the effect's callback
@@ -141,7 +154,8 @@ TEST(VstHostRequest, EachRequestWithoutAHostGivesItsNeutralAnswer) {
     }
 }
 
-TEST(VstHostRequest, UpdatedRateAndSizeAreKeptForLaterQueries) {
+TEST(VstHostRequest, UpdatedRateAndSizeAreKeptForLaterQueries)
+{
     RecordingHost host;
     DefaultEffect* effect = new DefaultEffect(RecordingHost::callback());
     host.answer(audioMasterGetSampleRate, 48000);
@@ -159,7 +173,8 @@ TEST(VstHostRequest, UpdatedRateAndSizeAreKeptForLaterQueries) {
     dispatch(effect->getEffectRecord(), effClose);
 }
 
-TEST(VstHostRequest, NullSelectorsAndPathsAreNotSentEvenWithAHost) {
+TEST(VstHostRequest, NullSelectorsAndPathsAreNotSentEvenWithAHost)
+{
     RecordingHost host;
     host.answer(audioMasterOpenFileSelector, 1);
     host.answer(audioMasterCloseFileSelector, 1);
@@ -174,7 +189,8 @@ TEST(VstHostRequest, NullSelectorsAndPathsAreNotSentEvenWithAHost) {
     dispatch(effect->getEffectRecord(), effClose);
 }
 
-TEST(VstHostRequest, SetParameterAutomatedSetsTheParameterThenReportsIt) {
+TEST(VstHostRequest, SetParameterAutomatedSetsTheParameterThenReportsIt)
+{
     for (const bool withHost : {true, false}) {
         RecordingHost host;
         ProbeEffect* effect = new ProbeEffect(withHost ? RecordingHost::callback() : nullptr);

@@ -12,7 +12,8 @@ struct Helpers {
     ~Helpers() { dispatch(effect->getEffectRecord(), effClose); }
 };
 
-VstSpeakerProperties speakerNamed(const char* name, int32_t type) {
+VstSpeakerProperties speakerNamed(const char* name, int32_t type)
+{
     VstSpeakerProperties speaker;
     std::memset(&speaker, 0, sizeof(speaker));
     speaker.azimuth = 0.5f;
@@ -25,7 +26,8 @@ VstSpeakerProperties speakerNamed(const char* name, int32_t type) {
     return speaker;
 }
 
-bool allZero(const void* bytes, size_t size) {
+bool allZero(const void* bytes, size_t size)
+{
     const unsigned char* p = static_cast<const unsigned char*>(bytes);
     for (size_t i = 0; i < size; ++i) {
         if (p[i] != 0) {
@@ -37,7 +39,8 @@ bool allZero(const void* bytes, size_t size) {
 
 }  // namespace
 
-TEST(VstSpeakerArrangement, AllocateGivesAZeroedBlockForTheChannelsAndReplacesTheOld) {
+TEST(VstSpeakerArrangement, AllocateGivesAZeroedBlockForTheChannelsAndReplacesTheOld)
+{
     Helpers h;
     VstSpeakerArrangement* arrangement = nullptr;
 
@@ -57,7 +60,8 @@ TEST(VstSpeakerArrangement, AllocateGivesAZeroedBlockForTheChannelsAndReplacesTh
     EXPECT_TRUE(h.effect->deallocateArrangement(nullptr));
 }
 
-TEST(VstSpeakerArrangement, AllocateRefusesHostileCountsAndLeavesThePlaceAlone) {
+TEST(VstSpeakerArrangement, AllocateRefusesHostileCountsAndLeavesThePlaceAlone)
+{
     Helpers h;
     VstSpeakerArrangement* arrangement = nullptr;
     ASSERT_TRUE(h.effect->allocateArrangement(&arrangement, 1));
@@ -74,7 +78,8 @@ TEST(VstSpeakerArrangement, AllocateRefusesHostileCountsAndLeavesThePlaceAlone) 
     h.effect->deallocateArrangement(&arrangement);
 }
 
-TEST(VstSpeakerArrangement, CopySpeakerCopiesEveryFieldAndCutsTheNameTo63) {
+TEST(VstSpeakerArrangement, CopySpeakerCopiesEveryFieldAndCutsTheNameTo63)
+{
     Helpers h;
     VstSpeakerProperties from = speakerNamed("", 7);
     std::memset(from.name, 'n', sizeof(from.name));  // 64 characters, no terminator
@@ -94,7 +99,8 @@ TEST(VstSpeakerArrangement, CopySpeakerCopiesEveryFieldAndCutsTheNameTo63) {
     EXPECT_FALSE(h.effect->copySpeaker(&to, nullptr));
 }
 
-TEST(VstSpeakerArrangement, CopySpeakerClearsTheNameBehindAShortSource) {
+TEST(VstSpeakerArrangement, CopySpeakerClearsTheNameBehindAShortSource)
+{
     Helpers h;
     VstSpeakerProperties from = speakerNamed("Ls", 1);
     VstSpeakerProperties to;
@@ -104,7 +110,8 @@ TEST(VstSpeakerArrangement, CopySpeakerClearsTheNameBehindAShortSource) {
     EXPECT_EQ(std::memcmp(to.name, expected, sizeof(expected)), 0);
 }
 
-TEST(VstSpeakerArrangement, MatchArrangementCopiesTypeAndSpeakers) {
+TEST(VstSpeakerArrangement, MatchArrangementCopiesTypeAndSpeakers)
+{
     Helpers h;
     VstSpeakerArrangement* source = nullptr;
     ASSERT_TRUE(h.effect->allocateArrangement(&source, 10));
@@ -130,7 +137,8 @@ TEST(VstSpeakerArrangement, MatchArrangementCopiesTypeAndSpeakers) {
     h.effect->deallocateArrangement(&source);
 }
 
-TEST(VstSpeakerArrangement, MatchArrangementFromNoChannelsGivesABareRecord) {
+TEST(VstSpeakerArrangement, MatchArrangementFromNoChannelsGivesABareRecord)
+{
     Helpers h;
     VstSpeakerArrangement source{};
     source.type = -2;
@@ -145,7 +153,8 @@ TEST(VstSpeakerArrangement, MatchArrangementFromNoChannelsGivesABareRecord) {
     h.effect->deallocateArrangement(&target);
 }
 
-TEST(VstSpeakerArrangement, MatchArrangementRefusesNullAndHostileSourcesAndItself) {
+TEST(VstSpeakerArrangement, MatchArrangementRefusesNullAndHostileSourcesAndItself)
+{
     Helpers h;
     VstSpeakerArrangement* target = nullptr;
     EXPECT_FALSE(h.effect->matchArrangement(&target, nullptr));

@@ -14,7 +14,8 @@ constexpr char kGuard = 0x7F;
 // Runs a conversion into a guard-filled buffer and checks that exactly the
 // cut text and its terminator were written; answers the text.
 template <typename Convert>
-std::string convertGuarded(Convert convert, int32_t maxLen) {
+std::string convertGuarded(Convert convert, int32_t maxLen)
+{
     char buffer[40];
     std::memset(buffer, kGuard, sizeof(buffer));
     convert(buffer, maxLen);
@@ -35,26 +36,32 @@ struct Converter {
     DefaultEffect* effect = new DefaultEffect(nullptr);
     ~Converter() { dispatch(effect->getEffectRecord(), effClose); }
 
-    std::string floatText(float value, int32_t maxLen = 30) {
+    std::string floatText(float value, int32_t maxLen = 30)
+    {
         return convertGuarded([&](char* text, int32_t max) { effect->floatToText(value, text, max); }, maxLen);
     }
-    std::string intText(int32_t value, int32_t maxLen = 30) {
+    std::string intText(int32_t value, int32_t maxLen = 30)
+    {
         return convertGuarded([&](char* text, int32_t max) { effect->intToText(value, text, max); }, maxLen);
     }
-    std::string decibelText(float value) {
+    std::string decibelText(float value)
+    {
         return convertGuarded([&](char* text, int32_t max) { effect->decibelsToText(value, text, max); }, 30);
     }
-    std::string hertzText(float samples) {
+    std::string hertzText(float samples)
+    {
         return convertGuarded([&](char* text, int32_t max) { effect->hertzToText(samples, text, max); }, 30);
     }
-    std::string millisecondText(float samples) {
+    std::string millisecondText(float samples)
+    {
         return convertGuarded([&](char* text, int32_t max) { effect->millisecondsToText(samples, text, max); }, 30);
     }
 };
 
 }  // namespace
 
-TEST(VstTextConversion, FloatToTextWritesEightCharactersWithTruncatedFraction) {
+TEST(VstTextConversion, FloatToTextWritesEightCharactersWithTruncatedFraction)
+{
     Converter c;
     EXPECT_EQ(c.floatText(1.5f), "1.500000");
     EXPECT_EQ(c.floatText(-2.25f), "-2.25000");
@@ -66,7 +73,8 @@ TEST(VstTextConversion, FloatToTextWritesEightCharactersWithTruncatedFraction) {
     EXPECT_EQ(c.floatText(-123456.0f), "-123456.");
 }
 
-TEST(VstTextConversion, FloatToTextKeepsEveryDigitUpToTheHugeLimits) {
+TEST(VstTextConversion, FloatToTextKeepsEveryDigitUpToTheHugeLimits)
+{
     Converter c;
     EXPECT_EQ(c.floatText(12345678.0f), "12345678.");
     EXPECT_EQ(c.floatText(99999992.0f), "99999992.");
@@ -79,7 +87,8 @@ TEST(VstTextConversion, FloatToTextKeepsEveryDigitUpToTheHugeLimits) {
     EXPECT_EQ(c.floatText(std::nanf("")), "NaN");
 }
 
-TEST(VstTextConversion, IntToTextHasNoLeadingZerosAndHandlesEveryNegative) {
+TEST(VstTextConversion, IntToTextHasNoLeadingZerosAndHandlesEveryNegative)
+{
     Converter c;
     EXPECT_EQ(c.intText(0), "0");
     EXPECT_EQ(c.intText(7), "7");
@@ -93,7 +102,8 @@ TEST(VstTextConversion, IntToTextHasNoLeadingZerosAndHandlesEveryNegative) {
     EXPECT_EQ(c.intText(std::numeric_limits<int32_t>::min()), "-2147483648");
 }
 
-TEST(VstTextConversion, DecibelsHertzAndMillisecondsGoThroughFloatToText) {
+TEST(VstTextConversion, DecibelsHertzAndMillisecondsGoThroughFloatToText)
+{
     Converter c;
     EXPECT_EQ(c.decibelText(0.0f), "-oo");
     EXPECT_EQ(c.decibelText(-1.0f), "-oo");
@@ -107,7 +117,8 @@ TEST(VstTextConversion, DecibelsHertzAndMillisecondsGoThroughFloatToText) {
     EXPECT_EQ(c.millisecondText(48.0f), "1.000000");
 }
 
-TEST(VstTextConversion, TextsAreCutToMaxLenAndNothingIsWrittenBeyondIt) {
+TEST(VstTextConversion, TextsAreCutToMaxLenAndNothingIsWrittenBeyondIt)
+{
     Converter c;
     EXPECT_EQ(c.floatText(1.5f, 3), "1.5");
     EXPECT_EQ(c.floatText(-2.25f, 1), "-");
@@ -118,7 +129,8 @@ TEST(VstTextConversion, TextsAreCutToMaxLenAndNothingIsWrittenBeyondIt) {
     EXPECT_EQ(convertGuarded([&](char* t, int32_t m) { c.effect->hertzToText(441.0f, t, m); }, 5), "100.0");
 }
 
-TEST(VstTextConversion, NullTextOrNegativeMaxLenWritesNothing) {
+TEST(VstTextConversion, NullTextOrNegativeMaxLenWritesNothing)
+{
     Converter c;
     char buffer[8];
     std::memset(buffer, kGuard, sizeof(buffer));

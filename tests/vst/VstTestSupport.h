@@ -30,12 +30,15 @@ public:
 class DefaultEffect : public AudioEffectX {
 public:
     explicit DefaultEffect(HostCallback host, int32_t programs = 16, int32_t params = 4)
-        : AudioEffectX(host, programs, params) {}
+        : AudioEffectX(host, programs, params)
+    {
+    }
     ~DefaultEffect() override { ++destroyed(); }
 
     void processReplacing(float**, float**, int32_t) override {}
 
-    static int& destroyed() {
+    static int& destroyed()
+    {
         static int count = 0;
         return count;
     }
@@ -47,15 +50,20 @@ public:
 
 // Dispatches through the record, exactly as a host does.
 inline intptr_t dispatch(EffectRecord* record, int32_t opcode, int32_t index = 0, intptr_t value = 0,
-                  void* ptr = nullptr, float opt = 0.0f) {
+                         void* ptr = nullptr, float opt = 0.0f)
+{
     return record->dispatcherEntry(record, opcode, index, value, ptr, opt);
 }
 
 // The text a ProbeEffect notes for the same format and arguments.
-inline std::string formatted(const char* text) { return text; }
+inline std::string formatted(const char* text)
+{
+    return text;
+}
 
 template <typename... Args>
-std::string formatted(const char* format, Args... args) {
+std::string formatted(const char* format, Args... args)
+{
     char line[160];
     std::snprintf(line, sizeof(line), format, args...);
     return line;
@@ -75,9 +83,7 @@ public:
     void setBlockSize(int32_t size) override { note("setBlockSize %d", size); }
     void process(float** in, float** out, int32_t n) override { note("process %p %p %d", in, out, n); }
     void processReplacing(float** in, float** out, int32_t n) override { note("replacing %p %p %d", in, out, n); }
-    void processDoubleReplacing(double** in, double** out, int32_t n) override {
-        note("double %p %p %d", in, out, n);
-    }
+    void processDoubleReplacing(double** in, double** out, int32_t n) override { note("double %p %p %d", in, out, n); }
     void setParameter(int32_t index, float value) override { note("setParameter %d %g", index, value); }
     float getParameter(int32_t index) override { return note("getParameter %d", index), floatAnswer; }
     void setProgram(int32_t program) override { note("setProgram %d", curProgram = program); }
@@ -85,17 +91,20 @@ public:
     void getParamName(int32_t index, char* text) override { std::strcpy(text, "P"), note("getParamName %d", index); }
     float getVu() override { return floatAnswer; }
     int32_t getChunk(void** data, bool preset) override { return note("getChunk %p %d", data, preset), intAnswer; }
-    int32_t setChunk(void* data, int32_t size, bool preset) override {
+    int32_t setChunk(void* data, int32_t size, bool preset) override
+    {
         return note("setChunk %p %d %d", data, size, preset), intAnswer;
     }
     int32_t processEvents(VstEvents* events) override { return note("processEvents %p", events), intAnswer; }
     bool canBeAutomated(int32_t index) override { return note("canBeAutomated %d", index), boolAnswer; }
-    bool getProgramNameIndexed(int32_t category, int32_t index, char* text) override {
+    bool getProgramNameIndexed(int32_t category, int32_t index, char* text) override
+    {
         return std::strcpy(text, ""), note("getProgramNameIndexed %d %d", category, index), boolAnswer;
     }
     void connectInput(int32_t index, bool state) override { note("connectInput %d %d", index, state); }
     void connectOutput(int32_t index, bool state) override { note("connectOutput %d %d", index, state); }
-    bool setSpeakerArrangement(VstSpeakerArrangement* in, VstSpeakerArrangement* out) override {
+    bool setSpeakerArrangement(VstSpeakerArrangement* in, VstSpeakerArrangement* out) override
+    {
         return note("setSpeakerArrangement %p %p", in, out), boolAnswer;
     }
     bool setBypass(bool onOff) override { return note("setBypass %d", onOff), boolAnswer; }
@@ -110,7 +119,8 @@ public:
 
 private:
     template <typename... Args>
-    void note(const char* format, Args... args) {
+    void note(const char* format, Args... args)
+    {
         calls.push_back(formatted(format, args...));
     }
 };
@@ -121,23 +131,27 @@ public:
     explicit CountingEditor(AudioEffect* effect, int* destroyed) : AEffEditor(effect), destroyed(destroyed) {}
     ~CountingEditor() override { ++*destroyed; }
 
-    bool getRect(ERect** rect) override {
+    bool getRect(ERect** rect) override
+    {
         if (rect != nullptr) {
             *rect = &area;
         }
         return answer;
     }
-    bool onKeyDown(VstKeyCode& keyCode) override {
+    bool onKeyDown(VstKeyCode& keyCode) override
+    {
         lastKey = keyCode;
         ++keyDowns;
         return answer;
     }
-    bool onKeyUp(VstKeyCode& keyCode) override {
+    bool onKeyUp(VstKeyCode& keyCode) override
+    {
         lastKey = keyCode;
         ++keyUps;
         return answer;
     }
-    bool setKnobMode(int32_t mode) override {
+    bool setKnobMode(int32_t mode) override
+    {
         knobMode = mode;
         return answer;
     }

@@ -32,9 +32,9 @@ enum EngineCall : int32_t {
 
 struct JournalEntry {
     int32_t call;
-    int32_t number;   // int32 argument (output hint, block size, factory value)
-    float rate;       // sample rate
-    void* pointer;    // window handle, host interface, callback context
+    int32_t number;  // int32 argument (output hint, block size, factory value)
+    float rate;      // sample rate
+    void* pointer;   // window handle, host interface, callback context
 };
 
 struct EngineJournal {
