@@ -47,3 +47,8 @@ static_assert(sizeof(EngineLoader) == 24, "EngineLoader is 24 bytes");
 // record; its return value is not used. "CreateSoftSynth" answers the engine.
 typedef void(__cdecl* CreatePluginSoftSynthProc)(EngineLoader* loader);
 typedef SoftSynth*(__cdecl* CreateSoftSynthProc)(int32_t flag, int32_t value);
+
+// Optional export "SoftSynthSampleAccurate": answers 1 when the engine renders
+// the same samples whatever block sizes the host splits a run into (events at
+// the same sample positions), 0 or absent when it does not promise that.
+typedef int32_t(__cdecl* SoftSynthSampleAccurateProc)();
