@@ -1,9 +1,10 @@
 #include "trace/TraceMessage.h"
 
 #include <cstdarg>
-#include <cstdio>
 
 #include <windows.h>
+
+#include "trace/TraceFormat.h"
 
 void traceMessage(const char* format, ...)
 {
@@ -12,9 +13,9 @@ void traceMessage(const char* format, ...)
     char text[traceTextSize];
     va_list arguments;
     va_start(arguments, format);
-    // vsnprintf cuts at size - 1 and always terminates; a negative answer
-    // (encoding error) leaves nothing worth sending.
-    const int written = vsnprintf(text, sizeof text, format, arguments);
+    // Cuts at size - 1 and always terminates, like vsnprintf; a negative
+    // answer (encoding error) leaves nothing worth sending.
+    const int written = formatTrace(text, sizeof text, format, arguments);
     va_end(arguments);
     if (written < 0)
         return;
