@@ -24,3 +24,10 @@ extern "C" SoftSynth* __cdecl CreateSoftSynth(int32_t, int32_t)
 {
     return new (std::nothrow) engine::SynthEngine();
 }
+
+// Every piece of timed work is placed on the engine's own sample clock (see
+// SynthEngine::render), so the output does not depend on the host's block sizes.
+extern "C" int32_t __cdecl SoftSynthSampleAccurate()
+{
+    return 1;
+}

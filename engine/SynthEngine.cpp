@@ -11,8 +11,14 @@ namespace {
 
 constexpr double twoPi = 6.28318530717958647692;
 constexpr int32_t ticksPerQuarter = 480;
-constexpr int32_t arpeggioHalfStep = 60;  // ticks: a sixteenth note is two half steps, on then off
-constexpr int32_t realtimeControlInterval = 16;
+constexpr int32_t arpeggioHalfStep = 60;         // ticks: a sixteenth note is two half steps, on then off
+constexpr int32_t realtimeControlInterval = 16;  // samples between modulation updates; a power of two
+// Parameters are read, and what derives from them computed, on every
+// multiple of this many samples of the engine's clock.
+constexpr int64_t parameterInterval = 32;
+// Host positions carry rounding noise: a boundary a hair before the block
+// start still belongs to this block, but one already played is not repeated.
+constexpr double boundaryTolerance = 1.0e-6;
 
 // Keeps the sum of loud chords below full scale: untouched up to 0.8, then
 // bent smoothly toward 0.98, never reaching 1.
@@ -42,8 +48,7 @@ float approachCoefficient(float seconds, float sampleRate)
 
 SynthEngine::SynthEngine() : editor(*this)
 {
-    refreshSettings();
-    gain = targetGain;
+    resetSound();
 }
 
 void SynthEngine::suspend() {}
@@ -69,16 +74,22 @@ void SynthEngine::resetSound()
     pitchFactor = 1.0f;
     lfoPhase = 0.0;
     lfoValue = 0.0f;
-    controlCountdown = 0;
     refreshSettings();
     gain = targetGain;
+    // The sample clock starts again at 0; the musical clock keeps its tick
+    // and runs at 120 beats per minute until a host tells it otherwise.
+    anchorTick = tickAt(sampleClock);
+    anchorSample = 0;
+    sampleClock = 0;
+    ticksPerSample = 120.0 / 60.0 * ticksPerQuarter / sampleRate;
+    scheduleNextBoundary();
 }
 
 void SynthEngine::setSampleRate(float rate)
 {
     // Hosts have been seen to send 0 before they know their device; keep
     // the last usable rate rather than divide by it.
-    // The derived settings follow at the next render block.
+    // The derived settings follow at the next parameter tick.
     if (std::isfinite(rate) && rate >= 1000.0f && rate <= 768000.0f) {
         sampleRate = rate;
     }
@@ -135,6 +146,20 @@ void SynthEngine::refreshSettings()
     settings.sustainLevel = parameters.get(ParamSustain);
     settings.releaseCoefficient = approachCoefficient(envelopeSeconds(parameters.get(ParamRelease)), sampleRate);
     targetGain = decibelsToGain(volumeDecibels(parameters.get(ParamVolume)));
+    lfoStep = lfoHz(parameters.get(ParamLfoRate)) / sampleRate;
+}
+
+void SynthEngine::applyParameters(int32_t frame)
+{
+    refreshSettings();
+    const MidiOutMode mode = midiOutModeOf(parameters.get(ParamMidiOut));
+    if (mode != midiOutMode) {
+        if (midiOutMode == MidiOutArpeggio) {
+            arpeggiator.clear();
+            stopArpeggio(frame);
+        }
+        midiOutMode = mode;
+    }
 }
 
 void SynthEngine::sendMidi(unsigned char status, unsigned char data1, unsigned char data2, int32_t frame)
@@ -240,11 +265,9 @@ void SynthEngine::handleMidi(const unsigned char* bytes, int32_t frame)
 
 void SynthEngine::renderSpan(float* left, float* right, int32_t from, int32_t to, bool adding)
 {
-    const int32_t interval = processMode.load() == SoftSynthModeOffline ? 1 : realtimeControlInterval;
-    const double lfoStep = lfoHz(parameters.get(ParamLfoRate)) / sampleRate;
-    for (int32_t i = from; i < to; ++i) {
-        if (--controlCountdown <= 0) {
-            controlCountdown = interval;
+    const int64_t modulationMask = processMode.load() == SoftSynthModeOffline ? 0 : realtimeControlInterval - 1;
+    for (int32_t i = from; i < to; ++i, ++sampleClock) {
+        if ((sampleClock & modulationMask) == 0) {
             lfoValue = static_cast<float>(std::sin(twoPi * lfoPhase));
             voices.updateControl(settings, pitchFactor, lfoValue, sampleRate);
         }
@@ -267,6 +290,64 @@ void SynthEngine::renderSpan(float* left, float* right, int32_t from, int32_t to
     }
 }
 
+int64_t SynthEngine::sampleOfBoundary(int64_t boundary) const
+{
+    double frames =
+        std::ceil((static_cast<double>(boundary) * arpeggioHalfStep - anchorTick) / ticksPerSample - boundaryTolerance);
+    // Before the anchor means now; a tempo near the floor cannot reach the clamp's top.
+    frames = frames < 0.0 ? 0.0 : (frames > 1.0e15 ? 1.0e15 : frames);
+    return anchorSample + static_cast<int64_t>(frames);
+}
+
+void SynthEngine::scheduleNextBoundary()
+{
+    int64_t next = static_cast<int64_t>(std::ceil(tickAt(sampleClock) / arpeggioHalfStep - boundaryTolerance));
+    if (lastBoundary != INT64_MIN && next <= lastBoundary && next >= lastBoundary - 1) {
+        next = lastBoundary + 1;
+    }
+    nextBoundary = next;
+    nextBoundarySample = sampleOfBoundary(next);
+}
+
+void SynthEngine::followHostClock(bool transportStarted)
+{
+    // The host's tempo and, while its transport runs, its position; our own
+    // clock otherwise, so the arpeggio also plays in a stopped host.
+    double tempo = 120.0;
+    Korvanta::MidiContext* context = link.midiContext();
+    Korvanta::MidiTransportNotifier* transport = link.transport();
+    if (context != nullptr) {
+        const double hostTempo = context->getTempo();
+        if (std::isfinite(hostTempo) && hostTempo >= 1.0 && hostTempo <= 1000.0) {
+            tempo = hostTempo;
+        }
+    }
+    bool moved = transportStarted;
+    const double rate = tempo / 60.0 * ticksPerQuarter / sampleRate;
+    if (rate != ticksPerSample) {
+        anchorTick = tickAt(sampleClock);
+        anchorSample = sampleClock;
+        ticksPerSample = rate;
+        moved = true;
+    }
+    if (transport != nullptr && transport->isPlaying() != 0) {
+        const double ppq = transport->getPpqPosition();
+        if (std::isfinite(ppq) && std::fabs(ppq) < 1.0e9) {
+            // Within one sample the host and the clock agree: following the
+            // host's rounding would move the arpeggio with the block size.
+            const double hostTick = ppq * ticksPerQuarter;
+            if (transportStarted || std::fabs(hostTick - tickAt(sampleClock)) > ticksPerSample) {
+                anchorTick = hostTick;
+                anchorSample = sampleClock;
+                moved = true;
+            }
+        }
+    }
+    if (moved) {
+        scheduleNextBoundary();
+    }
+}
+
 void SynthEngine::render(float** outputs, int32_t frames, bool adding)
 {
     if (frames <= 0) {
@@ -274,19 +355,11 @@ void SynthEngine::render(float** outputs, int32_t frames, bool adding)
     }
     float* left = outputs != nullptr ? outputs[0] : nullptr;
     float* right = outputs != nullptr ? outputs[1] : nullptr;
-    refreshSettings();
 
-    const MidiOutMode mode = midiOutModeOf(parameters.get(ParamMidiOut));
-    if (mode != midiOutMode) {
-        if (midiOutMode == MidiOutArpeggio) {
-            arpeggiator.clear();
-            stopArpeggio(0);
-        }
-        midiOutMode = mode;
-    }
-
+    // Transport news arrives with the host's block, so it takes effect at the block start.
     const uint32_t transportEvents = link.takeEvents();
-    if ((transportEvents & EngineHostLink::Started) != 0) {
+    const bool started = (transportEvents & EngineHostLink::Started) != 0;
+    if (started) {
         lfoPhase = 0.0;  // the LFO starts in step with the song
         arpeggiator.restartPattern();
         lastBoundary = INT64_MIN;
@@ -297,64 +370,41 @@ void SynthEngine::render(float** outputs, int32_t frames, bool adding)
     if ((transportEvents & EngineHostLink::Stopped) != 0) {
         stopArpeggio(0);
     }
+    followHostClock(started);
 
-    // The musical clock: the host's position while its transport runs, our
-    // own otherwise, so the arpeggio also plays in a stopped host.
-    double tempo = 120.0;
-    double startTick = freeTick;
-    Korvanta::MidiContext* context = link.midiContext();
-    Korvanta::MidiTransportNotifier* transport = link.transport();
-    if (context != nullptr) {
-        const double hostTempo = context->getTempo();
-        if (std::isfinite(hostTempo) && hostTempo >= 1.0 && hostTempo <= 1000.0) {
-            tempo = hostTempo;
-        }
-    }
-    if (transport != nullptr && transport->isPlaying() != 0) {
-        const double ppq = transport->getPpqPosition();
-        if (std::isfinite(ppq) && std::fabs(ppq) < 1.0e9) {
-            startTick = ppq * ticksPerQuarter;
-        }
-    }
-    const double ticksPerSample = tempo / 60.0 * ticksPerQuarter / sampleRate;
-    freeTick = startTick + frames * ticksPerSample;
-    // Host positions carry rounding noise: a boundary a hair before the block
-    // start still belongs to this block, but one already played is not repeated.
-    constexpr double tolerance = 1.0e-6;
-    int64_t nextBoundary = static_cast<int64_t>(std::ceil(startTick / arpeggioHalfStep - tolerance));
-    if (lastBoundary != INT64_MIN && nextBoundary <= lastBoundary && nextBoundary >= lastBoundary - 1) {
-        nextBoundary = lastBoundary + 1;
-    }
-    auto boundaryFrame = [&](int64_t boundary) {
-        const double frame =
-            std::ceil((static_cast<double>(boundary) * arpeggioHalfStep - startTick) / ticksPerSample - tolerance);
-        return frame < 0.0 ? 0 : (frame > frames ? frames : static_cast<int32_t>(frame));
+    // The block is cut into spans at parameter ticks, message frames and
+    // arpeggio boundaries, all placed on the sample clock.
+    const int64_t blockStart = sampleClock;
+    auto messageFrame = [&]() {
+        // Messages timed at or beyond the end of the block play on its last frame.
+        return queue.front().frame < frames ? queue.front().frame : frames - 1;
     };
-
     int32_t position = 0;
     while (position < frames) {
-        // Messages timed at or beyond the end of the block play on its last frame.
-        while (!queue.isEmpty() && (queue.front().frame < frames ? queue.front().frame : frames - 1) <= position) {
+        const int64_t now = blockStart + position;
+        if (now % parameterInterval == 0) {
+            applyParameters(position);
+        }
+        while (!queue.isEmpty() && messageFrame() <= position) {
             handleMidi(queue.front().bytes, position);
             queue.popFront();
         }
-        if (midiOutMode == MidiOutArpeggio) {
-            while (boundaryFrame(nextBoundary) <= position) {
+        // The clock runs in every mode, so that switching the arpeggio on finds it in step.
+        while (nextBoundarySample <= now) {
+            if (midiOutMode == MidiOutArpeggio) {
                 arpeggioBoundary(nextBoundary, position);
-                lastBoundary = nextBoundary++;
             }
+            lastBoundary = nextBoundary++;
+            nextBoundarySample = sampleOfBoundary(nextBoundary);
         }
-        int32_t end = frames;
+        int64_t end = (now / parameterInterval + 1) * parameterInterval - blockStart;
+        end = end < frames ? end : frames;
         if (!queue.isEmpty()) {
-            const int32_t frame = queue.front().frame < frames ? queue.front().frame : frames - 1;
-            end = frame < end ? frame : end;
+            end = messageFrame() < end ? messageFrame() : end;
         }
-        if (midiOutMode == MidiOutArpeggio) {
-            const int32_t frame = boundaryFrame(nextBoundary);
-            end = frame < end ? frame : end;
-        }
-        renderSpan(left, right, position, end, adding);
-        position = end;
+        end = nextBoundarySample - blockStart < end ? nextBoundarySample - blockStart : end;
+        renderSpan(left, right, position, static_cast<int32_t>(end), adding);
+        position = static_cast<int32_t>(end);
     }
 }
 

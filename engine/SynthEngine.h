@@ -56,6 +56,14 @@ public:
 private:
     void render(float** outputs, int32_t frames, bool adding);
     void renderSpan(float* left, float* right, int32_t from, int32_t to, bool adding);
+    void applyParameters(int32_t frame);
+    void followHostClock(bool transportStarted);
+    double tickAt(int64_t sample) const
+    {
+        return anchorTick + static_cast<double>(sample - anchorSample) * ticksPerSample;
+    }
+    void scheduleNextBoundary();
+    int64_t sampleOfBoundary(int64_t boundary) const;
     void handleMidi(const unsigned char* bytes, int32_t frame);
     void playNoteOn(int32_t note, int32_t velocity, int32_t frame);
     void playNoteOff(int32_t note, int32_t frame);
@@ -78,14 +86,25 @@ private:
     int32_t blockSize = 1024;
     std::atomic<int32_t> processMode{SoftSynthModeUnknown};
 
+    // Every sample the engine renders has its index on this clock (from 0 at
+    // resume). All timed work is placed on it rather than on block starts, so
+    // the output does not depend on how the host splits a run into blocks.
+    int64_t sampleClock = 0;
+
     float gain = 0.0f;  // smoothed toward targetGain per sample
     float targetGain = 0.0f;
     float pitchFactor = 1.0f;
     double lfoPhase = 0.0;
+    double lfoStep = 0.0;  // phase per sample, from the parameters at the last control tick
     float lfoValue = 0.0f;
-    int32_t controlCountdown = 0;
 
-    double freeTick = 0.0;             // musical clock while the host transport stands still
+    // The musical clock, in ticks: linear in sampleClock from an anchor,
+    // re-anchored only when the host's tempo or position departs from it.
+    double anchorTick = 0.0;
+    int64_t anchorSample = 0;
+    double ticksPerSample = 0.0;
+    int64_t nextBoundary = 0;          // the next arpeggio half step
+    int64_t nextBoundarySample = 0;    // the sample it falls on
     int32_t arpeggioNote = -1;         // the arpeggio note sounding now, or -1
     int64_t lastBoundary = INT64_MIN;  // the last arpeggio half step played
 };
