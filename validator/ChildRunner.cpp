@@ -1,0 +1,138 @@
+#include "ChildRunner.h"
+
+#include <windows.h>
+
+#include <memory>
+
+#include "ChildChannel.h"
+
+namespace validator {
+
+namespace {
+
+std::string quoted(const std::string& text)
+{
+    return "\"" + text + "\"";
+}
+
+std::string joined(const std::vector<std::string>& names)
+{
+    std::string list;
+    for (const std::string& name : names) {
+        list += (list.empty() ? "" : ",") + name;
+    }
+    return list;
+}
+
+}  // namespace
+
+std::string exceptionName(uint32_t code)
+{
+    switch (code) {
+    case 0xC0000005u:
+        return "access violation";
+    case 0xC00000FDu:
+        return "stack overflow";
+    case 0xC0000094u:
+        return "integer division by zero";
+    case 0xC000001Du:
+        return "illegal instruction";
+    case 0xC0000409u:
+        return "fast fail";
+    case 0xC0000374u:
+        return "heap corruption";
+    case 0x80000003u:
+        return "breakpoint";
+    case 0xE0000001u:
+        return "C++ exception reached std::terminate";
+    default:
+        return "exception";
+    }
+}
+
+std::vector<Verdict> ChildRunner::run(const std::vector<std::string>& names,
+                                      const std::function<void(const Verdict&)>& reported)
+{
+    std::vector<Verdict> verdicts;
+    std::unique_ptr<ChildChannel> channel(ChildChannel::create());
+    std::vector<std::string> pending = names;
+    while (!pending.empty()) {
+        const std::vector<std::string> batch =
+            options.oneChild ? pending : std::vector<std::string>(pending.begin(), pending.begin() + 1);
+        std::string failure;
+        std::vector<Verdict> results;
+        if (channel == nullptr) {
+            failure = "the validator cannot make the memory it shares with its child";
+        } else {
+            channel->reset();
+            std::string command = quoted(validatorPath) + " " + quoted(options.enginePath) + " --child " +
+                                  joined(batch) + " --channel " + std::to_string(channel->handle()) + " --seed " +
+                                  std::to_string(options.seed);
+            STARTUPINFOA startup = {};
+            startup.cb = sizeof startup;
+            PROCESS_INFORMATION process = {};
+            if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                                &process)) {
+                failure =
+                    format("the child process does not start (error %lu)", static_cast<unsigned long>(GetLastError()));
+            } else {
+                CloseHandle(process.hThread);
+                uint32_t started = 0;
+                DWORD since = GetTickCount();
+                bool hung = false;
+                while (WaitForSingleObject(process.hProcess, 200) == WAIT_TIMEOUT) {
+                    if (channel->startedChecks() != started) {
+                        started = channel->startedChecks();
+                        since = GetTickCount();
+                    } else if (GetTickCount() - since > static_cast<DWORD>(options.timeoutSeconds) * 1000u) {
+                        TerminateProcess(process.hProcess, 1);
+                        WaitForSingleObject(process.hProcess, INFINITE);
+                        hung = true;
+                        break;
+                    }
+                }
+                DWORD exitCode = 0;
+                GetExitCodeProcess(process.hProcess, &exitCode);
+                CloseHandle(process.hProcess);
+                results = channel->results();
+                const std::string last = channel->lastCall();
+                const std::string during = last.empty() ? "" : "; last engine call: " + last;
+                if (hung) {
+                    failure = format("hung: no result within %d s", options.timeoutSeconds) + during;
+                } else if (channel->crashCode() != 0) {
+                    const uint32_t code = channel->crashCode();
+                    const std::string where = channel->crashWhere();
+                    failure = format("crashed with exception 0x%08X (%s) at ", code, exceptionName(code).c_str()) +
+                              (where.empty()
+                                   ? format("address 0x%llx", static_cast<unsigned long long>(channel->crashAddress()))
+                                   : where) +
+                              during;
+                } else if (results.size() < batch.size()) {
+                    failure = format("the child process ended with exit code 0x%08lX (%s) before the check ended",
+                                     static_cast<unsigned long>(exitCode), exceptionName(exitCode).c_str()) +
+                              during;
+                }
+            }
+        }
+        size_t done = 0;
+        for (const Verdict& verdict : results) {
+            if (done < batch.size() && verdict.name == batch[done]) {
+                verdicts.push_back(verdict);
+                reported(verdict);
+                ++done;
+            }
+        }
+        if (done < batch.size()) {
+            Verdict verdict;
+            verdict.name = batch[done];
+            verdict.fail(failure.empty() ? "the child process gave no result" : failure);
+            verdicts.push_back(verdict);
+            reported(verdict);
+            ++done;
+        }
+        pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(done));
+    }
+    return verdicts;
+}
+
+}  // namespace validator
