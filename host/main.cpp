@@ -15,6 +15,7 @@
 #include "DebugTraceCapture.h"
 #include "MidiFile.h"
 #include "PluginInstance.h"
+#include "PresetTransfer.h"
 #include "Renderer.h"
 #include "Soak.h"
 #include "Transport.h"
@@ -220,6 +221,9 @@ int run(const Options& options)
             return fail(ExitBadInput, error);
         }
     }
+    if (!options.loadPresetPath.empty() && !loadPreset(plugin, options.loadPresetPath, error)) {
+        return fail(ExitBadInput, error);
+    }
     for (const ParameterSetting& setting : options.parameters) {
         int32_t index = 0;
         if (!findParameter(plugin, setting.target, index)) {
@@ -237,6 +241,15 @@ int run(const Options& options)
         }
         if (!options.quiet) {
             std::printf("state saved: %s (%zu bytes)\n", options.saveStatePath.c_str(), state.size());
+        }
+    }
+    if (!options.savePresetPath.empty()) {
+        size_t size = 0;
+        if (!savePreset(plugin, options.savePresetPath, options.presetName, size, error)) {
+            return fail(ExitCannotWrite, error);
+        }
+        if (!options.quiet) {
+            std::printf("preset saved: %s (%zu bytes)\n", options.savePresetPath.c_str(), size);
         }
     }
     if (options.outputPath.empty() && options.soakSeconds <= 0.0) {
