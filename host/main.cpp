@@ -13,8 +13,10 @@
 #include "BuiltInPhrase.h"
 #include "CommandLine.h"
 #include "DebugTraceCapture.h"
+#include "EditorShot.h"
 #include "MidiFile.h"
 #include "PluginInstance.h"
+#include "PngWriter.h"
 #include "PresetTransfer.h"
 #include "Renderer.h"
 #include "Soak.h"
@@ -250,6 +252,18 @@ int run(const Options& options)
         }
         if (!options.quiet) {
             std::printf("preset saved: %s (%zu bytes)\n", options.savePresetPath.c_str(), size);
+        }
+    }
+    if (!options.editorShotPath.empty()) {
+        EditorPicture picture;
+        if (!captureEditor(plugin, picture, error)) {
+            return fail(ExitCannotWrite, error);
+        }
+        if (!writeFile(options.editorShotPath, encodePng(picture.width, picture.height, picture.rgb))) {
+            return fail(ExitCannotWrite, "cannot write the picture '" + options.editorShotPath + "'");
+        }
+        if (!options.quiet) {
+            std::printf("editor shot: %s (%d x %d)\n", options.editorShotPath.c_str(), picture.width, picture.height);
         }
     }
     if (options.outputPath.empty() && options.soakSeconds <= 0.0) {
