@@ -1,8 +1,10 @@
 #include "CommandLine.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 namespace host {
 
@@ -37,6 +39,20 @@ bool toNumber(const std::string& text, double minimum, double maximum, double& v
     return true;
 }
 
+bool hasExtension(const std::string& path, const char* extension)
+{
+    const size_t length = std::strlen(extension);
+    if (path.size() <= length) {
+        return false;
+    }
+    for (size_t i = 0; i < length; ++i) {
+        if (std::tolower(static_cast<unsigned char>(path[path.size() - length + i])) != extension[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 const char* usageText()
@@ -64,7 +80,11 @@ const char* usageText()
            "  --state-every SECONDS  soak: save and restore the state this often (default 5, 0: never)\n"
            "  --edit-every SECONDS   soak: drag a slider in the plug-in's window this often\n"
            "                         (default 1, 0: never)\n"
-           "  --report-every SECONDS soak: print the memory this often\n";
+           "  --report-every SECONDS soak: print the memory this often\n"
+           "  --load-preset FILE     apply a .fxp program or .fxb bank (after --load-state, before --set)\n"
+           "  --save-preset FILE     save the program (.fxp) or the bank (.fxb) after the loads and --set\n"
+           "  --preset-name NAME     name the saved program (up to 27 characters)\n"
+           "  --editor-shot FILE.png open the plug-in's window and save a picture of it\n";
 }
 
 bool parseCommandLine(const std::vector<std::string>& arguments, Options& options, std::string& error)
@@ -179,6 +199,29 @@ bool parseCommandLine(const std::vector<std::string>& arguments, Options& option
                 return false;
             }
             options.parameters.push_back({text.substr(0, equals), static_cast<float>(number)});
+        } else if (argument == "--load-preset" || argument == "--save-preset" || argument == "--preset-name" ||
+                   argument == "--editor-shot") {
+            if (!value(text)) {
+                return false;
+            }
+            if (argument == "--load-preset") {
+                options.loadPresetPath = text;
+            } else if (argument == "--save-preset") {
+                if (!hasExtension(text, ".fxp") && !hasExtension(text, ".fxb")) {
+                    error =
+                        "--save-preset takes a file ending in .fxp (a program) or .fxb (a bank), not '" + text + "'";
+                    return false;
+                }
+                options.savePresetPath = text;
+            } else if (argument == "--preset-name") {
+                if (text.size() > 27) {
+                    error = "--preset-name takes up to 27 characters, not '" + text + "'";
+                    return false;
+                }
+                options.presetName = text;
+            } else {
+                options.editorShotPath = text;
+            }
         } else if (!argument.empty() && argument[0] == '-') {
             error = "unknown option " + argument;
             return false;

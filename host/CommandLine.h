@@ -40,6 +40,13 @@ struct Options {
     double stateEverySeconds = 5.0;
     double editEverySeconds = 1.0;
     double reportEverySeconds = 0.0;
+
+    // Presets in the exchange format (.fxp program, .fxb bank) and a picture
+    // of the editor.
+    std::string loadPresetPath;  // applied after --load-state, before --set
+    std::string savePresetPath;  // after the loads and --set; .fxp or .fxb
+    std::string presetName;      // the saved program's name; empty: the plug-in's
+    std::string editorShotPath;  // a PNG of the plug-in's window
 };
 
 bool parseCommandLine(const std::vector<std::string>& arguments, Options& options, std::string& error);

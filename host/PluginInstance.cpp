@@ -222,14 +222,14 @@ void PluginInstance::process(float** outputs, int32_t frames)
     }
 }
 
-bool PluginInstance::getChunk(std::vector<uint8_t>& bytes, std::string& error)
+bool PluginInstance::getChunk(std::vector<uint8_t>& bytes, std::string& error, bool isPreset)
 {
     if (effect == nullptr || (effect->flags & effFlagsProgramChunks) == 0) {
         error = "the plug-in keeps no state chunk (it does not declare programs as chunks)";
         return false;
     }
     void* data = nullptr;
-    const intptr_t size = dispatch(effGetChunk, 0, 0, &data);
+    const intptr_t size = dispatch(effGetChunk, isPreset ? 1 : 0, 0, &data);
     if (size < 0 || size > maxChunkBytes || (size > 0 && data == nullptr) ||
         (size > 0 && IsBadReadPtr(data, static_cast<UINT_PTR>(size)))) {
         error = "the plug-in answered the state request with an unusable chunk (" + std::to_string(size) + " bytes)";
@@ -240,7 +240,7 @@ bool PluginInstance::getChunk(std::vector<uint8_t>& bytes, std::string& error)
     return true;
 }
 
-bool PluginInstance::setChunk(const std::vector<uint8_t>& bytes, std::string& error)
+bool PluginInstance::setChunk(const std::vector<uint8_t>& bytes, std::string& error, bool isPreset)
 {
     if (effect == nullptr || (effect->flags & effFlagsProgramChunks) == 0) {
         error = "the plug-in keeps no state chunk (it does not declare programs as chunks)";
@@ -248,7 +248,8 @@ bool PluginInstance::setChunk(const std::vector<uint8_t>& bytes, std::string& er
     }
     // The plug-in may keep viewing the bytes in place until its next chunk request.
     lentChunk = bytes;
-    dispatch(effSetChunk, 0, static_cast<intptr_t>(lentChunk.size()), lentChunk.empty() ? nullptr : lentChunk.data());
+    dispatch(effSetChunk, isPreset ? 1 : 0, static_cast<intptr_t>(lentChunk.size()),
+             lentChunk.empty() ? nullptr : lentChunk.data());
     return true;
 }
 

@@ -46,9 +46,10 @@ public:
     // Renders into `outputs` (outputCount() channels), inputs silent.
     void process(float** outputs, int32_t frames);
 
-    // The state chunk; false when the plug-in keeps none or answers nonsense.
-    bool getChunk(std::vector<uint8_t>& bytes, std::string& error);
-    bool setChunk(const std::vector<uint8_t>& bytes, std::string& error);
+    // The state chunk, of the bank or (isPreset) of the current program;
+    // false when the plug-in keeps none or answers nonsense.
+    bool getChunk(std::vector<uint8_t>& bytes, std::string& error, bool isPreset = false);
+    bool setChunk(const std::vector<uint8_t>& bytes, std::string& error, bool isPreset = false);
 
     // What the plug-in sent back while running.
     int64_t midiEventsReceived = 0;

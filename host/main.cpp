@@ -13,8 +13,11 @@
 #include "BuiltInPhrase.h"
 #include "CommandLine.h"
 #include "DebugTraceCapture.h"
+#include "EditorShot.h"
 #include "MidiFile.h"
 #include "PluginInstance.h"
+#include "PngWriter.h"
+#include "PresetTransfer.h"
 #include "Renderer.h"
 #include "Soak.h"
 #include "Transport.h"
@@ -220,6 +223,9 @@ int run(const Options& options)
             return fail(ExitBadInput, error);
         }
     }
+    if (!options.loadPresetPath.empty() && !loadPreset(plugin, options.loadPresetPath, error)) {
+        return fail(ExitBadInput, error);
+    }
     for (const ParameterSetting& setting : options.parameters) {
         int32_t index = 0;
         if (!findParameter(plugin, setting.target, index)) {
@@ -237,6 +243,27 @@ int run(const Options& options)
         }
         if (!options.quiet) {
             std::printf("state saved: %s (%zu bytes)\n", options.saveStatePath.c_str(), state.size());
+        }
+    }
+    if (!options.savePresetPath.empty()) {
+        size_t size = 0;
+        if (!savePreset(plugin, options.savePresetPath, options.presetName, size, error)) {
+            return fail(ExitCannotWrite, error);
+        }
+        if (!options.quiet) {
+            std::printf("preset saved: %s (%zu bytes)\n", options.savePresetPath.c_str(), size);
+        }
+    }
+    if (!options.editorShotPath.empty()) {
+        EditorPicture picture;
+        if (!captureEditor(plugin, picture, error)) {
+            return fail(ExitCannotWrite, error);
+        }
+        if (!writeFile(options.editorShotPath, encodePng(picture.width, picture.height, picture.rgb))) {
+            return fail(ExitCannotWrite, "cannot write the picture '" + options.editorShotPath + "'");
+        }
+        if (!options.quiet) {
+            std::printf("editor shot: %s (%d x %d)\n", options.editorShotPath.c_str(), picture.width, picture.height);
         }
     }
     if (options.outputPath.empty() && options.soakSeconds <= 0.0) {
