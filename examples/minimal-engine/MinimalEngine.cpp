@@ -22,7 +22,7 @@ constexpr int32_t voiceCount = 8;
 constexpr int32_t maxEvents = 512;           // messages held for one block
 constexpr int64_t controlInterval = 32;      // samples of the engine's own clock between parameter reads
 constexpr uint32_t stateMagic = 0x4C4D4E4D;  // the bytes M N M L
-constexpr uint32_t stateVersion = 1;         // 1: volume, release
+constexpr uint32_t stateVersion = 1;         // 1: volume, release, check
 constexpr double twoPi = 6.28318530717958647692;
 
 enum Parameter : int32_t { ParamVolume, ParamRelease, ParameterCount };
@@ -44,6 +44,19 @@ void copyText(char* text, int32_t size, const char* source)
         text[i] = source[i];
     }
     text[i] = '\0';
+}
+
+// FNV-1a over the stored values' bytes, so a damaged state is refused
+// instead of played.
+uint32_t stateCheck(float volume, float releaseTime)
+{
+    const float stored[2] = {volume, releaseTime};
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(stored);
+    uint32_t hash = 2166136261u;
+    for (size_t i = 0; i < sizeof stored; ++i) {
+        hash = (hash ^ bytes[i]) * 16777619u;
+    }
+    return hash;
 }
 
 float releaseSeconds(float value)
@@ -120,8 +133,11 @@ public:
     {
         stream.writeUInt32(stateMagic);
         stream.writeUInt32(stateVersion);
-        stream.writeFloat(values[ParamVolume].load());
-        stream.writeFloat(values[ParamRelease].load());
+        const float volume = values[ParamVolume].load();
+        const float releaseTime = values[ParamRelease].load();
+        stream.writeFloat(volume);
+        stream.writeFloat(releaseTime);
+        stream.writeUInt32(stateCheck(volume, releaseTime));
     }
     // Must not throw. Applies nothing unless the whole state is ours and sound.
     void loadState(Korvanta::InputStream& stream) override
@@ -131,9 +147,13 @@ public:
             uint32_t version = 0;
             float volume = -1.0f;
             float releaseTime = -1.0f;
+            uint32_t check = 0;
             if (!stream.read(magic) || magic != stateMagic || !stream.read(version) || version != stateVersion ||
-                !stream.read(volume) || !stream.read(releaseTime)) {
+                !stream.read(volume) || !stream.read(releaseTime) || !stream.read(check)) {
                 return;  // foreign, newer or short
+            }
+            if (check != stateCheck(volume, releaseTime)) {
+                return;  // damaged on the way
             }
             if (!(volume >= 0.0f && volume <= 1.0f && releaseTime >= 0.0f && releaseTime <= 1.0f)) {
                 return;  // NaN fails these too
@@ -298,6 +318,9 @@ private:
                 voice.phase -= voice.phase >= 1.0 ? 1.0 : 0.0;
             }
             gain += (targetGain - gain) * 0.002f;
+            if (std::fabs(targetGain - gain) < 1.0e-7f) {
+                gain = targetGain;  // no endless approach into denormals
+            }
             const float sample = sum * gain;
             if (left != nullptr) {
                 left[i] = adding ? left[i] + sample : sample;
