@@ -32,7 +32,7 @@ public:
     // Frees the last buffer with the memory it owns; a view leaves the host's bytes alone.
     void drop();
 
-    const Korvanta::StreamBuffer* buffer() const { return last; }
+    Korvanta::StreamBuffer* buffer() const { return last; }
 
 private:
     Korvanta::StreamBuffer* last = nullptr;
