@@ -2,27 +2,22 @@
 // it passes on to the engine, and the traced dispatcher.
 #include "shell/Velmorant.h"
 
-#include <cstring>
 #include <new>
 
+#include "bridge/ProgramNames.h"
 #include "bridge/VelmorantEditor.h"
-#include "stream/StreamBuffer.h"
 #include "trace/TracedDispatch.h"
 
 namespace {
 
-const int32_t programCount = 512;
 const int32_t engineOutputHint = 2;
 
 }  // namespace
 
 Velmorant::Velmorant(HostCallback hostCallback)
-    : AudioEffectX(hostCallback, programCount, 0), parameterChangeDepth(0), loader{}, engine(nullptr),
-      chunkBuffer(nullptr), currentTime{}, previousTime{}, timeInfoFetched(false), transportRunning(false),
-      processLevelReported(false), transportBroadcaster(), lastTracedOpcode(-1), repeatCount(0)
+    : AudioEffectX(hostCallback, bridge::programCount, 0), parameterChangeDepth(), loader{}, engine(nullptr), chunks(),
+      transport(), processLevel(), lastTracedOpcode(-1), repeatCount(0), host(*this)
 {
-    std::memset(&currentTime, 0, sizeof currentTime);
-    std::memset(&previousTime, 0, sizeof previousTime);
     if (hostCallback == nullptr)
         return;
 
@@ -74,12 +69,9 @@ Velmorant::~Velmorant()
         } catch (...) {
         }
     }
-    if (chunkBuffer != nullptr) {
-        chunkBuffer->release();
-        chunkBuffer = nullptr;
-    }
+    chunks.drop();
     releaseEngine();
-    // transportBroadcaster and the framework base (with the editor) follow
+    // The transport's listener array and the framework base (with the editor) follow
     // in the order of destruction.
 }
 
@@ -132,7 +124,7 @@ void Velmorant::suspend()
 
 void Velmorant::resume()
 {
-    processLevelReported = false;
+    processLevel.reset();
     if (engine != nullptr) {
         engine->resume();
         needIdle();

@@ -1,5 +1,7 @@
 // The plug-in instance: the VST effect the host drives, the owner of the
-// loaded engine, and the set of services the engine looks up by name.
+// loaded engine, and the set of services the engine looks up by name. It is
+// an adapter: the work behind each operation is done by the bridge's parts
+// (src/bridge), which reach the host through VelmorantHost.
 //
 // The bases come in a fixed order: the engine receives the service facets as
 // raw interface pointers, so the object layout behind them must not move.
@@ -13,20 +15,18 @@
 #include "MidiContext.h"
 #include "MidiTransportNotifier.h"
 #include "SoftSynth.h"
-#include "bridge/MidiTransportBroadcaster.h"
+#include "bridge/ChunkStore.h"
+#include "bridge/ParameterEchoGuard.h"
+#include "bridge/ProcessLevelReporter.h"
+#include "bridge/TransportTracker.h"
+#include "shell/VelmorantHost.h"
 #include "vst/AudioEffectX.h"
 #include "vst/VstAbi.h"
-
-namespace Korvanta {
-class StreamBuffer;
-}
 
 // MIDI program records of the extended dispatcher; the plug-in never writes them.
 struct MidiProgramName;
 struct MidiProgramCategory;
 struct MidiKeyName;
-
-static_assert(sizeof(long) == 4, "parameterChangeDepth is the 32-bit counter of the interlocked operations");
 
 class Velmorant : public AudioEffectX,
                   public IKorvantaHost,
@@ -57,8 +57,6 @@ public:
     int32_t processEvents(VstEvents* events) override;
     void processReplacing(float** inputs, float** outputs, int32_t sampleFrames) override;
     void process(float** inputs, float** outputs, int32_t sampleFrames) override;
-    void reportProcessLevel();
-    void refreshTransport();
 
     // Parameters, programs, names and capabilities.
     void setParameter(int32_t index, float value) override;
@@ -115,6 +113,8 @@ public:
     void sendMidi(const unsigned char* midi, int32_t deltaFrames) override;
 
 protected:
+    friend class VelmorantHost;
+
     // Gives back an engine that failed during construction and tells the user;
     // the instance is then engine-less and the entry discards it.
     void abandonEngine();
@@ -122,16 +122,25 @@ protected:
     void releaseEngine();
 
     // Host-driven parameter writes in progress; engine reports during one are echoes.
-    volatile long parameterChangeDepth;  // LONG for the interlocked operations
+    bridge::ParameterEchoGuard parameterChangeDepth;
     EngineLoader loader;
-    SoftSynth* engine;                    // copied from loader; the loader releases it
-    Korvanta::StreamBuffer* chunkBuffer;  // the last chunk's bytes; owned
-    VstTimeInfo currentTime;
-    VstTimeInfo previousTime;
-    bool timeInfoFetched;
-    bool transportRunning;
-    bool processLevelReported;
-    Korvanta::MidiTransportBroadcaster transportBroadcaster;
+    SoftSynth* engine;          // copied from loader; the loader releases it
+    bridge::ChunkStore chunks;  // the last chunk's bytes
+    // The block's time information, the announced transport state and the
+    // engine's transport listeners.
+    bridge::TransportTracker transport;
+    bridge::ProcessLevelReporter processLevel;
     int32_t lastTracedOpcode;
     int32_t repeatCount;
+    VelmorantHost host;  // the parts' way to the host
 };
+
+// The time request goes straight to the host callback, as the framework's
+// getTimeInfo sends it.
+inline const VstTimeInfo* VelmorantHost::requestTimeInfo(int32_t filter)
+{
+    const HostCallback callback = effect.hostCallback;
+    return callback != nullptr ? reinterpret_cast<const VstTimeInfo*>(
+                                     callback(&effect.effect, audioMasterGetTime, 0, filter, nullptr, 0.0f))
+                               : nullptr;
+}

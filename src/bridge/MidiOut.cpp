@@ -1,13 +1,13 @@
-// IMidiOut: one engine message becomes one host event list of one event.
+#include "bridge/MidiOut.h"
+
 #include <cstring>
 
-#include "shell/Velmorant.h"
 #include "trace/TraceMessage.h"
+#include "vst/VstAbi.h"
 
-// Called by the engine, usually while it renders on the processing thread:
-// everything lives on the stack. The host callback is called directly rather
-// than through sendVstEventsToHost so that the host's raw answer can be traced.
-void Velmorant::sendMidi(const unsigned char* midi, int32_t deltaFrames)
+namespace bridge {
+
+void sendMidiToHost(BridgeHost& host, const unsigned char* midi, int32_t deltaFrames)
 {
     if (midi == nullptr)
         return;
@@ -24,10 +24,9 @@ void Velmorant::sendMidi(const unsigned char* midi, int32_t deltaFrames)
     list.numEvents = 1;
     list.events[0] = reinterpret_cast<VstEvent*>(&event);
 
-    intptr_t answer = 0;
-    if (hostCallback != nullptr)
-        answer = hostCallback(&effect, audioMasterProcessEvents, 0, 0, &list, 0.0f);
-
+    const intptr_t answer = host.sendEvents(&list);
     traceMessage("sendVstEventsToHost([%02X %02X %02X %02X] @ %ld) --> %d\n", midi[0], midi[1], midi[2], midi[3],
                  static_cast<long>(deltaFrames), static_cast<int>(answer));
 }
+
+}  // namespace bridge

@@ -1,0 +1,30 @@
+#include "bridge/Capabilities.h"
+
+#include <cstring>
+
+#include "trace/TraceMessage.h"
+
+namespace bridge {
+
+namespace {
+
+const char* const capabilities[] = {"receiveVstEvents", "receiveVstMidiEvent", "sendVstEvents", "sendVstMidiEvent",
+                                    "bypass"};
+
+}  // namespace
+
+int32_t answerCanDo(const char* text)
+{
+    if (text == nullptr) {
+        traceMessage("canDo: %s?\n", "(null)");
+        return -1;
+    }
+    traceMessage("canDo: %s?\n", text);
+    for (const char* capability : capabilities) {
+        if (std::strcmp(text, capability) == 0)
+            return 1;
+    }
+    return -1;
+}
+
+}  // namespace bridge
