@@ -8,9 +8,10 @@ void EngineHostLink::attachHost(IKorvantaHost* host)
     if (host == nullptr) {
         return;
     }
-    context = static_cast<Korvanta::MidiContext*>(host->get_interface("Korvanta::MidiContext"));
-    notifier = static_cast<Korvanta::MidiTransportNotifier*>(host->get_interface("Korvanta::MidiTransportNotifier"));
-    output = static_cast<IMidiOut*>(host->get_interface("IMidiOut"));
+    context = static_cast<Korvanta::MidiContext*>(host->get_interface(Korvanta::midiContextService));
+    notifier =
+        static_cast<Korvanta::MidiTransportNotifier*>(host->get_interface(Korvanta::midiTransportNotifierService));
+    output = static_cast<IMidiOut*>(host->get_interface(Korvanta::midiOutService));
     if (notifier != nullptr) {
         notifier->addListener(this);
     }

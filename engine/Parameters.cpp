@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "TextFit.h"
+#include "TextCopy.h"
 
 namespace engine {
 
@@ -89,10 +89,10 @@ void formatParameterDisplay(int32_t index, float value, char* text, int32_t size
     char buffer[32];
     switch (index) {
     case ParamWave:
-        copyText(text, size, waveformNames[waveformOf(value)]);
+        Korvanta::copyText(text, size, waveformNames[waveformOf(value)]);
         return;
     case ParamMidiOut:
-        copyText(text, size, midiOutNames[midiOutModeOf(value)]);
+        Korvanta::copyText(text, size, midiOutNames[midiOutModeOf(value)]);
         return;
     case ParamDetune:
         std::snprintf(buffer, sizeof buffer, "%.1f", detuneCents(value));
@@ -122,7 +122,7 @@ void formatParameterDisplay(int32_t index, float value, char* text, int32_t size
         buffer[0] = '\0';
         break;
     }
-    copyText(text, size, buffer);
+    Korvanta::copyText(text, size, buffer);
 }
 
 ParameterSet::ParameterSet()

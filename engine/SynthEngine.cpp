@@ -3,14 +3,14 @@
 #include <cmath>
 
 #include "EngineState.h"
-#include "TextFit.h"
+#include "TextCopy.h"
 
 namespace engine {
 
 namespace {
 
 constexpr double twoPi = 6.28318530717958647692;
-constexpr int32_t ticksPerQuarter = 480;
+constexpr int32_t ticksPerQuarter = Korvanta::ticksPerQuarterNote;
 constexpr int32_t arpeggioHalfStep = 60;         // ticks: a sixteenth note is two half steps, on then off
 constexpr int32_t realtimeControlInterval = 16;  // samples between modulation updates; a power of two
 // Parameters are read, and what derives from them computed, on every
@@ -496,13 +496,13 @@ void SynthEngine::setParameterFromEditor(int32_t index, float value)
 
 void SynthEngine::getParameterLabel(int32_t index, char* text, int32_t size)
 {
-    copyText(text, size, isParameterIndex(index) ? parameterInfo(index).label : "");
+    Korvanta::copyText(text, size, isParameterIndex(index) ? parameterInfo(index).label : "");
 }
 
 void SynthEngine::getParameterDisplay(int32_t index, char* text, int32_t size)
 {
     if (!isParameterIndex(index)) {
-        copyText(text, size, "");
+        Korvanta::copyText(text, size, "");
         return;
     }
     formatParameterDisplay(index, parameters.get(index), text, size);
@@ -510,7 +510,7 @@ void SynthEngine::getParameterDisplay(int32_t index, char* text, int32_t size)
 
 void SynthEngine::getParameterName(int32_t index, char* text, int32_t size)
 {
-    copyText(text, size, isParameterIndex(index) ? parameterInfo(index).name : "");
+    Korvanta::copyText(text, size, isParameterIndex(index) ? parameterInfo(index).name : "");
 }
 
 int32_t SynthEngine::getOutputCount(int32_t)

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "TextCopy.h"
+
 namespace host {
 
 namespace {
@@ -30,15 +32,6 @@ std::string systemMessage(DWORD code)
         message.pop_back();
     }
     return message;
-}
-
-void copyAnswer(void* destination, const char* text, size_t size)
-{
-    if (destination != nullptr && size > 0) {
-        char* out = static_cast<char*>(destination);
-        std::strncpy(out, text, size - 1);
-        out[size - 1] = '\0';
-    }
 }
 
 const char* const hostCapabilities[] = {"sendVstEvents",    "sendVstMidiEvent",    "sendVstTimeInfo",
@@ -303,10 +296,10 @@ intptr_t PluginInstance::answer(int32_t opcode, int32_t index, intptr_t value, v
     case audioMasterGetAutomationState:
         return 1;  // automation off
     case audioMasterGetVendorString:
-        copyAnswer(ptr, "Korvanta", 64);
+        Korvanta::copyText(static_cast<char*>(ptr), kVstVendorStringSize, "Korvanta");
         return 1;
     case audioMasterGetProductString:
-        copyAnswer(ptr, "velmorant-host", 64);
+        Korvanta::copyText(static_cast<char*>(ptr), kVstProductStringSize, "velmorant-host");
         return 1;
     case audioMasterGetVendorVersion:
         return 1000;

@@ -5,6 +5,9 @@
 
 namespace Korvanta {
 
+// Musical time handed to engines counts this many ticks per quarter note.
+constexpr int32_t ticksPerQuarterNote = 480;
+
 class MidiContext {
 public:
     virtual int32_t getTicksPerQuarter() = 0;                                                        // 1: 480

@@ -7,6 +7,7 @@
 extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID)
 {
     try {
+        // The application name, kept as is: it names the registry root and the folders.
         Korvanta::initModule("Velmorant", module, reason, nullptr);
     } catch (...) {
         // Nothing may unwind into the loader; without its module state the

@@ -35,6 +35,7 @@ void initModule(const char* name, HMODULE module, DWORD reason, const char* subN
     // failure leaves the previous state whole.
     SharedString newName(name);
     SharedString newSubName(subName);
+    // The registry root Software\Korvanta\<name>, kept as is: settings already live there.
     SharedString root("Software\\");
     root += "Korvanta\\";
     root += newName;
@@ -103,7 +104,7 @@ SharedString getAppFolder()
 
 SharedString appRelativePath()
 {
-    SharedString path("Korvanta");
+    SharedString path("Korvanta");  // the folder name, kept as is
     if (!appName.isEmpty()) {
         path += '/';
         path += appName;

@@ -24,7 +24,7 @@ HKEY createKey(HKEY parent, const char* path)
 RegistryStream::RegistryStream(const SharedString& keyPath, const SharedString& valueName)
     : stringStream(bytes, RegistryGrowthStep), valueName(valueName), key(nullptr)
 {
-    HKEY software = createKey(HKEY_CURRENT_USER, "Software");
+    HKEY software = createKey(HKEY_CURRENT_USER, "Software");  // registry path kept as is
     if (!software) {
         return;
     }

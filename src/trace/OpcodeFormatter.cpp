@@ -4,145 +4,179 @@
 #include <cstdio>
 #include <cstring>
 
+#include "vst/VstAbi.h"
+
 namespace {
 
-const char* const effectOpcodeNames[] = {
-    "effOpen",
-    "effClose",
-    "effSetProgram",
-    "effGetProgram",
-    "effSetProgramName",
-    "effGetProgramName",
-    "effGetParamLabel",
-    "effGetParamDisplay",
-    "effGetParamName",
-    "effGetVu",
-    "effSetSampleRate",
-    "effSetBlockSize",
-    "effMainsChanged",
-    "effEditGetRect",
-    "effEditOpen",
-    "effEditClose",
-    "effEditDraw",
-    "effEditMouse",
-    "effEditKey",
-    "effEditIdle",
-    "effEditTop",
-    "effEditSleep",
-    "effIdentify",
-    "effGetChunk",
-    "effSetChunk",
-    "effProcessEvents",
-    "effCanBeAutomated",
-    "effString2Parameter",
-    "effGetNumProgramCategories",
-    "effGetProgramNameIndexed",
-    "effCopyProgram",
-    "effConnectInput",
-    "effConnectOutput",
-    "effGetInputProperties",
-    "effGetOutputProperties",
-    "effGetPlugCategory",
-    "effGetCurrentPosition",
-    "effGetDestinationBuffer",
-    "effOfflineNotify",
-    "effOfflinePrepare",
-    "effOfflineRun",
-    "effProcessVarIo",
-    "effSetSpeakerArrangement",
-    "effSetBlockSizeAndSampleRate",
-    "effSetBypass",
-    "effGetEffectName",
-    "effGetErrorText",
-    "effGetVendorString",
-    "effGetProductString",
-    "effGetVendorVersion",
-    "effVendorSpecific",
-    "effCanDo",
-    "effGetTailSize",
-    "effIdle",
-    "effGetIcon",
-    "effSetViewPosition",
-    "effGetParameterProperties",
-    "effKeysRequired",
-    "effGetVstVersion",
-    "effEditKeyDown",
-    "effEditKeyUp",
-    "effSetEditKnobMode",
-    "effGetMidiProgramName",
-    "effGetCurrentMidiProgram",
-    "effGetMidiProgramCategory",
-    "effHasMidiProgramsChanged",
-    "effGetMidiKeyName",
-    "effBeginSetProgram",
-    "effEndSetProgram",
-    "effGetSpeakerArrangement",
-    "effShellGetNextPlugin",
-    "effStartProcess",
-    "effStopProcess",
-    "effSetTotalSampleToProcess",
-    "effSetPanLaw",
-    "effBeginLoadBank",
-    "effBeginLoadProgram",
-    "effSetProcessPrecision",
-    "effGetNumMidiInputChannels",
-    "effGetNumMidiOutputChannels",
+// Each opcode's trace name is its declared name in vst/VstAbi.h, spelt once:
+// OPCODE pairs the constant with its own spelling.
+struct OpcodeName {
+    int32_t opcode;
+    const char* name;
 };
-static_assert(sizeof effectOpcodeNames / sizeof effectOpcodeNames[0] == 80, "effect opcodes 0 to 79");
+#define OPCODE(constant)                                                                                               \
+    {                                                                                                                  \
+        constant, #constant                                                                                            \
+    }
 
-// Opcode 5 has no name: it prints as an unknown one.
-const char* const hostOpcodeNames[] = {
-    "audioMasterAutomate",
-    "audioMasterVersion",
-    "audioMasterCurrentId",
-    "audioMasterIdle",
-    "audioMasterPinConnected",
-    nullptr,
-    "audioMasterWantMidi",
-    "audioMasterGetTime",
-    "audioMasterProcessEvents",
-    "audioMasterSetTime",
-    "audioMasterTempoAt",
-    "audioMasterGetNumAutomatableParameters",
-    "audioMasterGetParameterQuantization",
-    "audioMasterIOChanged",
-    "audioMasterNeedIdle",
-    "audioMasterSizeWindow",
-    "audioMasterGetSampleRate",
-    "audioMasterGetBlockSize",
-    "audioMasterGetInputLatency",
-    "audioMasterGetOutputLatency",
-    "audioMasterGetPreviousPlug",
-    "audioMasterGetNextPlug",
-    "audioMasterWillReplaceOrAccumulate",
-    "audioMasterGetCurrentProcessLevel",
-    "audioMasterGetAutomationState",
-    "audioMasterOfflineStart",
-    "audioMasterOfflineRead",
-    "audioMasterOfflineWrite",
-    "audioMasterOfflineGetCurrentPass",
-    "audioMasterOfflineGetCurrentMetaPass",
-    "audioMasterSetOutputSampleRate",
-    "audioMasterGetOutputSpeakerArrangement",
-    "audioMasterGetVendorString",
-    "audioMasterGetProductString",
-    "audioMasterGetVendorVersion",
-    "audioMasterVendorSpecific",
-    "audioMasterSetIcon",
-    "audioMasterCanDo",
-    "audioMasterGetLanguage",
-    "audioMasterOpenWindow",
-    "audioMasterCloseWindow",
-    "audioMasterGetDirectory",
-    "audioMasterUpdateDisplay",
-    "audioMasterBeginEdit",
-    "audioMasterEndEdit",
-    "audioMasterOpenFileSelector",
-    "audioMasterCloseFileSelector",
-    "audioMasterEditFile",
-    "audioMasterGetChunkFile",
+constexpr OpcodeName effectOpcodes[] = {
+    OPCODE(effOpen),
+    OPCODE(effClose),
+    OPCODE(effSetProgram),
+    OPCODE(effGetProgram),
+    OPCODE(effSetProgramName),
+    OPCODE(effGetProgramName),
+    OPCODE(effGetParamLabel),
+    OPCODE(effGetParamDisplay),
+    OPCODE(effGetParamName),
+    OPCODE(effGetVu),
+    OPCODE(effSetSampleRate),
+    OPCODE(effSetBlockSize),
+    OPCODE(effMainsChanged),
+    OPCODE(effEditGetRect),
+    OPCODE(effEditOpen),
+    OPCODE(effEditClose),
+    OPCODE(effEditDraw),
+    OPCODE(effEditMouse),
+    OPCODE(effEditKey),
+    OPCODE(effEditIdle),
+    OPCODE(effEditTop),
+    OPCODE(effEditSleep),
+    OPCODE(effIdentify),
+    OPCODE(effGetChunk),
+    OPCODE(effSetChunk),
+    OPCODE(effProcessEvents),
+    OPCODE(effCanBeAutomated),
+    OPCODE(effString2Parameter),
+    OPCODE(effGetNumProgramCategories),
+    OPCODE(effGetProgramNameIndexed),
+    OPCODE(effCopyProgram),
+    OPCODE(effConnectInput),
+    OPCODE(effConnectOutput),
+    OPCODE(effGetInputProperties),
+    OPCODE(effGetOutputProperties),
+    OPCODE(effGetPlugCategory),
+    OPCODE(effGetCurrentPosition),
+    OPCODE(effGetDestinationBuffer),
+    OPCODE(effOfflineNotify),
+    OPCODE(effOfflinePrepare),
+    OPCODE(effOfflineRun),
+    OPCODE(effProcessVarIo),
+    OPCODE(effSetSpeakerArrangement),
+    OPCODE(effSetBlockSizeAndSampleRate),
+    OPCODE(effSetBypass),
+    OPCODE(effGetEffectName),
+    OPCODE(effGetErrorText),
+    OPCODE(effGetVendorString),
+    OPCODE(effGetProductString),
+    OPCODE(effGetVendorVersion),
+    OPCODE(effVendorSpecific),
+    OPCODE(effCanDo),
+    OPCODE(effGetTailSize),
+    OPCODE(effIdle),
+    OPCODE(effGetIcon),
+    OPCODE(effSetViewPosition),
+    OPCODE(effGetParameterProperties),
+    OPCODE(effKeysRequired),
+    OPCODE(effGetVstVersion),
+    OPCODE(effEditKeyDown),
+    OPCODE(effEditKeyUp),
+    OPCODE(effSetEditKnobMode),
+    OPCODE(effGetMidiProgramName),
+    OPCODE(effGetCurrentMidiProgram),
+    OPCODE(effGetMidiProgramCategory),
+    OPCODE(effHasMidiProgramsChanged),
+    OPCODE(effGetMidiKeyName),
+    OPCODE(effBeginSetProgram),
+    OPCODE(effEndSetProgram),
+    OPCODE(effGetSpeakerArrangement),
+    OPCODE(effShellGetNextPlugin),
+    OPCODE(effStartProcess),
+    OPCODE(effStopProcess),
+    OPCODE(effSetTotalSampleToProcess),
+    OPCODE(effSetPanLaw),
+    OPCODE(effBeginLoadBank),
+    OPCODE(effBeginLoadProgram),
+    OPCODE(effSetProcessPrecision),
+    OPCODE(effGetNumMidiInputChannels),
+    OPCODE(effGetNumMidiOutputChannels),
 };
-static_assert(sizeof hostOpcodeNames / sizeof hostOpcodeNames[0] == 49, "host opcodes 0 to 48");
+constexpr std::size_t effectOpcodeCount = sizeof effectOpcodes / sizeof effectOpcodes[0];
+
+// Host requests 0 to 48 with names; 5 has none, and 49 and above print as
+// unknown ones too.
+constexpr OpcodeName hostOpcodes[] = {
+    OPCODE(audioMasterAutomate),
+    OPCODE(audioMasterVersion),
+    OPCODE(audioMasterCurrentId),
+    OPCODE(audioMasterIdle),
+    OPCODE(audioMasterPinConnected),
+    OPCODE(audioMasterWantMidi),
+    OPCODE(audioMasterGetTime),
+    OPCODE(audioMasterProcessEvents),
+    OPCODE(audioMasterSetTime),
+    OPCODE(audioMasterTempoAt),
+    OPCODE(audioMasterGetNumAutomatableParameters),
+    OPCODE(audioMasterGetParameterQuantization),
+    OPCODE(audioMasterIOChanged),
+    OPCODE(audioMasterNeedIdle),
+    OPCODE(audioMasterSizeWindow),
+    OPCODE(audioMasterGetSampleRate),
+    OPCODE(audioMasterGetBlockSize),
+    OPCODE(audioMasterGetInputLatency),
+    OPCODE(audioMasterGetOutputLatency),
+    OPCODE(audioMasterGetPreviousPlug),
+    OPCODE(audioMasterGetNextPlug),
+    OPCODE(audioMasterWillReplaceOrAccumulate),
+    OPCODE(audioMasterGetCurrentProcessLevel),
+    OPCODE(audioMasterGetAutomationState),
+    OPCODE(audioMasterOfflineStart),
+    OPCODE(audioMasterOfflineRead),
+    OPCODE(audioMasterOfflineWrite),
+    OPCODE(audioMasterOfflineGetCurrentPass),
+    OPCODE(audioMasterOfflineGetCurrentMetaPass),
+    OPCODE(audioMasterSetOutputSampleRate),
+    OPCODE(audioMasterGetOutputSpeakerArrangement),
+    OPCODE(audioMasterGetVendorString),
+    OPCODE(audioMasterGetProductString),
+    OPCODE(audioMasterGetVendorVersion),
+    OPCODE(audioMasterVendorSpecific),
+    OPCODE(audioMasterSetIcon),
+    OPCODE(audioMasterCanDo),
+    OPCODE(audioMasterGetLanguage),
+    OPCODE(audioMasterOpenWindow),
+    OPCODE(audioMasterCloseWindow),
+    OPCODE(audioMasterGetDirectory),
+    OPCODE(audioMasterUpdateDisplay),
+    OPCODE(audioMasterBeginEdit),
+    OPCODE(audioMasterEndEdit),
+    OPCODE(audioMasterOpenFileSelector),
+    OPCODE(audioMasterCloseFileSelector),
+    OPCODE(audioMasterEditFile),
+    OPCODE(audioMasterGetChunkFile),
+};
+#undef OPCODE
+
+// The effect table is indexed by opcode: entry i must be opcode i.
+constexpr bool indexedByOpcode(const OpcodeName* table, std::size_t count)
+{
+    for (std::size_t i = 0; i < count; ++i) {
+        if (table[i].opcode != static_cast<int32_t>(i))
+            return false;
+    }
+    return true;
+}
+static_assert(effectOpcodeCount == effGetNumMidiOutputChannels + 1 && indexedByOpcode(effectOpcodes, effectOpcodeCount),
+              "effect opcodes 0 to 79, in order");
+
+const char* hostOpcodeName(int32_t opcode)
+{
+    for (const OpcodeName& entry : hostOpcodes) {
+        if (entry.opcode == opcode)
+            return entry.name;
+    }
+    return nullptr;
+}
 
 // Host text for "%.*s": the precision keeps the read within what can be
 // shown, so a host string without a terminator is not followed further.
@@ -164,31 +198,32 @@ void formatEffectOpcode(char* text, int32_t opcode, int32_t index, intptr_t valu
     if (text == nullptr || size == 0)
         return;
     const int precision = textPrecision(size);
+    // The trace texts below are kept exactly as debug-output readers know them.
     switch (opcode) {
-    case 2:
+    case effSetProgram:
         snprintf(text, size, "effSetProgram: %" PRIdPTR, value);
         break;
-    case 3:
+    case effGetProgram:
         snprintf(text, size, "effGetProgram: %" PRIdPTR, value);
         break;
-    case 4:
+    case effSetProgramName:
         snprintf(text, size, "effSetProgramName: %.*s", precision, hostText(ptr));
         break;
-    case 10:
+    case effSetSampleRate:
         snprintf(text, size, "effSetSampleRate: %f", static_cast<double>(opt));
         break;
-    case 11:
+    case effSetBlockSize:
         snprintf(text, size, "effSetBlockSize: %" PRIdPTR, value);
         break;
-    case 12:
+    case effMainsChanged:
         snprintf(text, size, "effMainsChanged: %s", value != 0 ? "on" : "off");
         break;
-    case 51:
+    case effCanDo:
         snprintf(text, size, "effCanDo: %.*s", precision, hostText(ptr));
         break;
     default:
-        if (opcode >= 0 && opcode < 80)
-            snprintf(text, size, "%s", effectOpcodeNames[opcode]);
+        if (opcode >= 0 && static_cast<std::size_t>(opcode) < effectOpcodeCount)
+            snprintf(text, size, "%s", effectOpcodes[opcode].name);
         else
             snprintf(text, size, "eff(%d)", static_cast<int>(opcode));
         break;
@@ -204,22 +239,23 @@ void formatHostOpcode(char* text, int32_t opcode, int32_t index, intptr_t, void*
 {
     if (text == nullptr || size == 0)
         return;
+    // The trace texts below are kept exactly as debug-output readers know them.
     switch (opcode) {
-    case 0:
+    case audioMasterAutomate:
         snprintf(text, size, "audioMasterAutomate: idx=%d, opt=%f", static_cast<int>(index), static_cast<double>(opt));
         break;
-    case 37:
+    case audioMasterCanDo:
         snprintf(text, size, "audioMasterCanDo: %.*s", textPrecision(size), hostText(ptr));
         break;
-    case 43:
+    case audioMasterBeginEdit:
         snprintf(text, size, "audioMasterBeginEdit: idx=%d", static_cast<int>(index));
         break;
-    case 44:
+    case audioMasterEndEdit:
         snprintf(text, size, "audioMasterEndEdit: idx=%d", static_cast<int>(index));
         break;
     default:
-        if (opcode >= 0 && opcode < 49 && hostOpcodeNames[opcode] != nullptr)
-            snprintf(text, size, "%s", hostOpcodeNames[opcode]);
+        if (const char* name = hostOpcodeName(opcode))
+            snprintf(text, size, "%s", name);
         else
             snprintf(text, size, "audioMaster(%d)", static_cast<int>(opcode));
         break;

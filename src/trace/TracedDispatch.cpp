@@ -5,23 +5,17 @@
 
 #include "trace/OpcodeFormatter.h"
 #include "trace/TraceMessage.h"
-
-namespace {
-
-constexpr int32_t effEditIdleOpcode = 19;
-constexpr int32_t effIdleOpcode = 53;
-
-}  // namespace
+#include "vst/VstAbi.h"
 
 void traceDispatcherCall(int32_t& lastTracedOpcode, int32_t& repeatCount, int32_t opcode, int32_t index, intptr_t value,
                          void* ptr, float opt)
 {
     // Hosts send these many times a second; tracing them would bury the rest.
-    if (opcode == effIdleOpcode || opcode == effEditIdleOpcode)
+    if (opcode == effIdle || opcode == effEditIdle)
         return;
 
     if (opcode != lastTracedOpcode) {
-        traceMessage("  (%d times repeated)\n", static_cast<int>(repeatCount));
+        traceMessage("  (%d times repeated)\n", static_cast<int>(repeatCount));  // text kept on purpose
         lastTracedOpcode = opcode;
         repeatCount = 0;
     }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "TextCopy.h"
 #include "vst/AEffEditor.h"
 
 namespace {
@@ -94,22 +95,6 @@ float __cdecl getParameterEntry(EffectRecord* effect, int32_t index)
         }
     }
     return 0.0f;
-}
-
-// The text conversions build the whole text first and then hand over at most
-// maxLen characters: the same bytes as cutting after every step, and nothing
-// written past text[maxLen].
-void copyBounded(char* text, int32_t maxLen, const char* source)
-{
-    if (text == nullptr || maxLen < 0) {
-        return;
-    }
-    size_t length = std::strlen(source);
-    if (length > static_cast<size_t>(maxLen)) {
-        length = static_cast<size_t>(maxLen);
-    }
-    std::memcpy(text, source, length);
-    text[length] = '\0';
 }
 
 // Float to integer without undefined behaviour for NaN or out-of-range values.
@@ -422,10 +407,14 @@ bool AudioEffect::isOutputConnected(int32_t output)
     return hasHost() ? callHost(audioMasterPinConnected, output, 1) == 0 : true;
 }
 
+// The text conversions build the whole text and then copy at most maxLen
+// characters into the caller's maxLen + 1 bytes: the same bytes as cutting
+// after every step, and nothing written past text[maxLen].
+// The texts "-oo", "NaN" and "Huge!" are what hosts show users; kept as they stand.
 void AudioEffect::decibelsToText(float value, char* text, int32_t maxLen)
 {
     if (value <= 0.0f) {
-        copyBounded(text, maxLen, "-oo");
+        Korvanta::copyText(text, maxLen + int64_t{1}, "-oo");
         return;
     }
     const float decades = static_cast<float>(std::log10(value));
@@ -453,7 +442,7 @@ void AudioEffect::millisecondsToText(float samples, char* text, int32_t maxLen)
 void AudioEffect::floatToText(float value, char* text, int32_t maxLen)
 {
     if (std::isnan(value)) {
-        copyBounded(text, maxLen, "NaN");
+        Korvanta::copyText(text, maxLen + int64_t{1}, "NaN");
         return;
     }
     double magnitude = value;
@@ -461,11 +450,11 @@ void AudioEffect::floatToText(float value, char* text, int32_t maxLen)
     if (negative) {
         magnitude = -magnitude;
         if (magnitude > 9999999.0) {
-            copyBounded(text, maxLen, "Huge!");
+            Korvanta::copyText(text, maxLen + int64_t{1}, "Huge!");
             return;
         }
     } else if (magnitude > 99999999.0) {
-        copyBounded(text, maxLen, "Huge!");
+        Korvanta::copyText(text, maxLen + int64_t{1}, "Huge!");
         return;
     }
 
@@ -500,7 +489,7 @@ void AudioEffect::floatToText(float value, char* text, int32_t maxLen)
         length += fractionDigits;
     }
     result[length] = '\0';
-    copyBounded(text, maxLen, result);
+    Korvanta::copyText(text, maxLen + int64_t{1}, result);
 }
 
 // No leading zeros. Positive values from 100000000 up are "Huge!"; negative
@@ -508,7 +497,7 @@ void AudioEffect::floatToText(float value, char* text, int32_t maxLen)
 void AudioEffect::intToText(int32_t value, char* text, int32_t maxLen)
 {
     if (value >= 100000000) {
-        copyBounded(text, maxLen, "Huge!");
+        Korvanta::copyText(text, maxLen + int64_t{1}, "Huge!");
         return;
     }
     char result[16];
@@ -528,7 +517,7 @@ void AudioEffect::intToText(int32_t value, char* text, int32_t maxLen)
         }
     }
     result[length] = '\0';
-    copyBounded(text, maxLen, result);
+    Korvanta::copyText(text, maxLen + int64_t{1}, result);
 }
 
 void AudioEffect::process(float**, float**, int32_t) {}

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "TextCopy.h"
 #include "vst/AEffEditor.h"
 
 namespace {
@@ -565,13 +566,9 @@ bool AudioEffectX::copySpeaker(VstSpeakerProperties* to, VstSpeakerProperties* f
     to->elevation = from->elevation;
     to->radius = from->radius;
     to->reserved = from->reserved;
-    // strncpy's result spelt out (at most 63 characters, zeros to the end):
-    // with the sanitizer's checks GCC mistakes the call for a truncation.
-    size_t length = 0;
-    while (length < sizeof(to->name) - 1 && from->name[length] != '\0') {
-        ++length;
-    }
-    std::memcpy(to->name, from->name, length);
+    // At most 63 characters, zeros to the end of the field (strncpy's result).
+    Korvanta::copyText(to->name, sizeof(to->name), from->name);
+    const size_t length = std::strlen(to->name);
     std::memset(to->name + length, 0, sizeof(to->name) - length);
     to->type = from->type;
     std::memcpy(to->future, from->future, sizeof(to->future));

@@ -215,6 +215,16 @@ static_assert(audioMasterTempoAt == 10 && audioMasterGetPreviousPlug == 20 && au
                   audioMasterGetInputSpeakerArrangement == 49,
               "host opcode numbering");
 
+// Sizes of the text buffers that opcodes and host requests pass, in bytes with
+// the terminator.
+enum : int32_t {
+    kVstParameterTextSize = 9,   // effGetParamLabel, effGetParamDisplay, effGetParamName
+    kVstProgramNameSize = 24,    // effGetProgramName, effGetProgramNameIndexed
+    kVstEffectNameSize = 32,     // effGetEffectName
+    kVstVendorStringSize = 64,   // effGetVendorString, audioMasterGetVendorString
+    kVstProductStringSize = 64,  // effGetProductString, audioMasterGetProductString
+};
+
 // Answers to audioMasterGetCurrentProcessLevel.
 enum : int32_t {
     kVstProcessLevelUnknown = 0,

@@ -36,6 +36,41 @@ LPARAM point(int x, int y)
     return MAKELPARAM(x, y);
 }
 
+const char* const editorClass = "VelmorantEngineEditor";
+
+struct ClassCount {
+    const char* name;
+    int count;
+};
+
+BOOL CALLBACK countIfOfClass(HWND window, LPARAM param)
+{
+    ClassCount* windows = reinterpret_cast<ClassCount*>(param);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != GetCurrentProcessId()) {
+        return TRUE;
+    }
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof name);
+    if (lstrcmpiA(name, windows->name) == 0) {
+        ++windows->count;
+    }
+    return TRUE;
+}
+
+// This process's top-level and message-only windows of a class, whichever
+// thread made them.
+int windowsOfClass(const char* name)
+{
+    ClassCount windows = {name, 0};
+    EnumWindows(&countIfOfClass, reinterpret_cast<LPARAM>(&windows));
+    for (HWND window = nullptr; (window = FindWindowExA(HWND_MESSAGE, window, nullptr, nullptr)) != nullptr;) {
+        countIfOfClass(window, reinterpret_cast<LPARAM>(&windows));
+    }
+    return windows.count;
+}
+
 TEST(EngineEditor, WithoutAUsableParentNothingIsCreated)
 {
     EngineUnderTest synth;
@@ -46,9 +81,20 @@ TEST(EngineEditor, WithoutAUsableParentNothingIsCreated)
     EXPECT_GT(height, 0);
     synth.engine()->getEditorSize(nullptr, nullptr);
     synth.engine()->openEditor(nullptr);
+    EXPECT_EQ(windowsOfClass(editorClass), 0);
     synth.engine()->openEditor(reinterpret_cast<void*>(static_cast<intptr_t>(0x1234)));  // not a window
+    EXPECT_EQ(windowsOfClass(editorClass), 0);
     synth.engine()->closeEditor();
     synth.engine()->closeEditor();
+    EXPECT_EQ(windowsOfClass(editorClass), 0);
+
+    // The count sees a window where one is made: the host frame is one more.
+    const int statics = windowsOfClass("Static");
+    HostFrame frame;
+    if (frame.window == nullptr) {
+        GTEST_SKIP() << "no window station to create windows in";
+    }
+    EXPECT_EQ(windowsOfClass("Static"), statics + 1);
 }
 
 TEST(EngineEditor, OpensAChildOfTheHostWindowAndReportsDragsThroughTheCallback)
@@ -97,6 +143,7 @@ TEST(EngineEditor, ClosingAfterTheHostDestroyedItsWindowIsHarmless)
         synth.engine()->openEditor(frame.window);
     }
     synth.engine()->closeEditor();
+    EXPECT_EQ(windowsOfClass(editorClass), 0);
     HostFrame again;
     synth.engine()->openEditor(again.window);  // the class registers afresh
     EXPECT_NE(GetWindow(again.window, GW_CHILD), nullptr);

@@ -2,7 +2,7 @@
 
 namespace {
 
-enum : int32_t { MidiOut = 13 };
+enum : int32_t { Release = 8, MidiOut = 13 };
 constexpr float echoMode = 0.5f;
 constexpr float arpeggioMode = 1.0f;
 
@@ -128,11 +128,24 @@ TEST(EngineServices, AHostPositionThatStandsStillDoesNotRetriggerTheArpeggio)
 
 TEST(EngineServices, WithoutHostServicesTheArpeggioRunsOnItsOwnClockAndSendsNothing)
 {
+    // The host was attached and then detached: the engine must forget it.
+    FakeHostServices host;
     EngineUnderTest synth;
+    synth.attach(&host);
+    synth.hostLink()->detachHost();
     synth.engine()->setParameter(MidiOut, arpeggioMode);
+    synth.engine()->setParameter(Release, 0.0f);  // 1 ms: each step's note ends in silence
     synth.midi(0x90, 60, 100);
     synth.render(24000);
-    EXPECT_GT(peakOf(synth.left, 0, 3000), 0.0f);
+    // Its own clock is 120 beats per minute: at 48 kHz a step every 6000
+    // frames, the note sounding for the first 3000 of them.
+    for (size_t step = 0; step < 4; ++step) {
+        const size_t start = step * 6000;
+        EXPECT_GT(peakOf(synth.left, start, start + 3000), 0.01f) << "step " << step;
+        EXPECT_LT(peakOf(synth.left, start + 4500, start + 6000), 1.0e-4f) << "step " << step;
+    }
+    EXPECT_TRUE(host.sent.empty());
+    EXPECT_TRUE(host.listeners.empty());
 }
 
 }  // namespace

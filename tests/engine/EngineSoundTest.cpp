@@ -45,6 +45,13 @@ TEST(EngineSound, FactoryStoresTheEngineAndItsHostLinkAndCopesWithoutARecord)
     auto pluginFactory = reinterpret_cast<CreatePluginSoftSynthProc>(
         reinterpret_cast<void*>(GetProcAddress(module, "CreatePluginSoftSynth")));
     pluginFactory(nullptr);
+    // Still a working factory afterwards: a record of its own gets a fresh engine.
+    EngineLoader record = {nullptr, 0, {0, 0, 0}, 128, nullptr, nullptr, nullptr};
+    pluginFactory(&record);
+    ASSERT_NE(record.engine, nullptr);
+    EXPECT_NE(record.engine, synth.engine());
+    EXPECT_NE(record.hostLink, nullptr);
+    record.engine->release();
     auto olderFactory =
         reinterpret_cast<CreateSoftSynthProc>(reinterpret_cast<void*>(GetProcAddress(module, "CreateSoftSynth")));
     SoftSynth* bare = olderFactory(0, 128);
