@@ -132,8 +132,7 @@ bool captureEditor(PluginInstance& plugin, EditorPicture& picture, std::string& 
     }
     ShotFrame frame(picture.width, picture.height);
     if (frame.window == nullptr) {
-        error =
-            "cannot make a window for the editor (error " + std::to_string(GetLastError()) + "; is there a display?)";
+        error = "cannot make a window for the editor (is there a display?)";
         return false;
     }
     ShowWindow(frame.window, SW_SHOWNOACTIVATE);

@@ -80,6 +80,7 @@ def main():
     parser.add_argument("--bin", required=True)
     args = parser.parse_args()
     bin_dir = os.path.abspath(args.bin)
+    args.wine_run = os.path.abspath(args.wine_run)
 
     samples = tempfile.mkdtemp(prefix="png-samples-", dir=bin_dir)
     try:
