@@ -34,18 +34,39 @@ if(VELMORANT_SHARED_RUNTIME)
         list(APPEND VELMORANT_RUNTIME_DLLS ${path})
     endforeach()
 
+    # The toolchain's DLLs carry their symbols and debug information (21 MB
+    # for libstdc++); the assembly gets stripped copies, so every package
+    # made from the build tree ships small ones. The assembly manifest names
+    # the files without hashes, so stripping keeps it valid. A copy is made
+    # again only when the toolchain's DLL is newer than it.
     set(assembly_dir ${VELMORANT_OUTPUT_DIR}/${VELMORANT_RUNTIME_ASSEMBLY})
     file(MAKE_DIRECTORY ${assembly_dir})
-    file(COPY ${VELMORANT_RUNTIME_DLLS} DESTINATION ${assembly_dir})
+    if(NOT CMAKE_STRIP)
+        message(FATAL_ERROR "no strip tool for the runtime DLLs (CMAKE_STRIP)")
+    endif()
+    foreach(dll ${VELMORANT_RUNTIME_DLLS})
+        get_filename_component(dll_name ${dll} NAME)
+        set(copy ${assembly_dir}/${dll_name})
+        if(NOT EXISTS ${copy} OR ${dll} IS_NEWER_THAN ${copy})
+            execute_process(COMMAND ${CMAKE_STRIP} --strip-unneeded -o ${copy} ${dll}
+                            RESULT_VARIABLE strip_result)
+            if(NOT strip_result EQUAL 0)
+                file(REMOVE ${copy})
+                message(FATAL_ERROR "stripping ${dll} into ${assembly_dir} failed")
+            endif()
+        endif()
+    endforeach()
     configure_file(${CMAKE_CURRENT_LIST_DIR}/runtime/assembly.manifest.in
                    ${assembly_dir}/${VELMORANT_RUNTIME_ASSEMBLY}.manifest @ONLY)
     configure_file(${CMAKE_CURRENT_LIST_DIR}/runtime/dependency.manifest.in
                    ${CMAKE_BINARY_DIR}/runtime/dependency.manifest @ONLY)
-    # Resource 1 is read for a process, resource 2 for a DLL; type 24 is RT_MANIFEST.
-    file(WRITE ${CMAKE_BINARY_DIR}/runtime/process-manifest.rc
-         "1 24 \"${CMAKE_BINARY_DIR}/runtime/dependency.manifest\"\n")
-    file(WRITE ${CMAKE_BINARY_DIR}/runtime/library-manifest.rc
-         "2 24 \"${CMAKE_BINARY_DIR}/runtime/dependency.manifest\"\n")
+    # Resource 1 is read for a process, resource 2 for a DLL; type 24 is
+    # RT_MANIFEST. Written only when changed, so configuring again does not
+    # relink every binary.
+    file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/runtime/process-manifest.rc
+         CONTENT "1 24 \"${CMAKE_BINARY_DIR}/runtime/dependency.manifest\"\n")
+    file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/runtime/library-manifest.rc
+         CONTENT "2 24 \"${CMAKE_BINARY_DIR}/runtime/dependency.manifest\"\n")
 endif()
 
 # Gives a binary its runtime arrangement and puts it in bin/.
