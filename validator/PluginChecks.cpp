@@ -193,7 +193,9 @@ void renderThrough(CheckContext& context, Verdict& verdict)
         std::vector<uint8_t> list(sizeof(VstEvents) + pointers.size() * sizeof(VstEvent*));
         VstEvents* events = reinterpret_cast<VstEvents*>(list.data());
         events->numEvents = static_cast<int32_t>(pointers.size());
-        std::memcpy(events->events, pointers.data(), pointers.size() * sizeof(VstEvent*));
+        if (!pointers.empty()) {  // memcpy from an empty vector's null data is undefined
+            std::memcpy(events->events, pointers.data(), pointers.size() * sizeof(VstEvent*));
+        }
         StagedPlugin::dispatch(effect.record, effProcessEvents, 0, 0, events);
         for (int32_t c = 0; c < channels; ++c) {
             outputs[static_cast<size_t>(c)] = through[static_cast<size_t>(c)].data() + position;
