@@ -124,8 +124,8 @@ def no_registry_value(wine_run):
     for hive in ("HKCU", "HKLM"):
         for view in ("/reg:32", "/reg:64"):
             key = hive + "\\Software\\Korvanta\\SoftSynth"
-            commands.append('reg delete "%s" /v Velmorant /f %s >nul 2>&1' % (key, view))
-            commands.append('reg query "%s" /v Velmorant %s 2>nul' % (key, view))
+            commands.append('reg delete %s /v Velmorant /f %s >nul 2>&1' % (key, view))
+            commands.append('reg query %s /v Velmorant %s 2>nul' % (key, view))
     run = subprocess.run([wine_run, "cmd", "/c", " & ".join(commands)], capture_output=True, text=True,
                          timeout=120)
     if "REG_" in run.stdout:
