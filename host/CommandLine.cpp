@@ -84,7 +84,8 @@ const char* usageText()
            "  --load-preset FILE     apply a .fxp program or .fxb bank (after --load-state, before --set)\n"
            "  --save-preset FILE     save the program (.fxp) or the bank (.fxb) after the loads and --set\n"
            "  --preset-name NAME     name the saved program (up to 27 characters)\n"
-           "  --editor-shot FILE.png open the plug-in's window and save a picture of it\n";
+           "  --editor-shot FILE.png open the plug-in's window and save a picture of it\n"
+           "  --version              print the version and exit\n";
 }
 
 bool parseCommandLine(const std::vector<std::string>& arguments, Options& options, std::string& error)
@@ -103,6 +104,8 @@ bool parseCommandLine(const std::vector<std::string>& arguments, Options& option
         std::string text;
         if (argument == "--help" || argument == "-h") {
             options.help = true;
+        } else if (argument == "--version") {
+            options.version = true;
         } else if (argument == "--list") {
             options.list = true;
         } else if (argument == "--trace") {
@@ -236,7 +239,7 @@ bool parseCommandLine(const std::vector<std::string>& arguments, Options& option
         error = "--soak writes no file; leave out --out";
         return false;
     }
-    if (options.pluginPath.empty() && !options.help) {
+    if (options.pluginPath.empty() && !options.help && !options.version) {
         error = "no plug-in given";
         return false;
     }

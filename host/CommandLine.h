@@ -35,6 +35,7 @@ struct Options {
     bool quiet = false;
     bool progress = false;  // forced on; otherwise shown for renders over 30 s
     bool help = false;
+    bool version = false;
     // A soak: this many seconds of the sequence in a loop, no file written.
     double soakSeconds = 0.0;
     double stateEverySeconds = 5.0;

@@ -21,6 +21,7 @@
 #include "Renderer.h"
 #include "Soak.h"
 #include "Transport.h"
+#include "VelmorantVersion.h"
 #include "WavWriter.h"
 
 namespace {
@@ -336,6 +337,10 @@ int main(int argc, char** argv)
     }
     if (options.help) {
         std::printf("%s", usageText());
+        return ExitOk;
+    }
+    if (options.version) {
+        std::printf("velmorant-host %s\n", VELMORANT_VERSION_TEXT);
         return ExitOk;
     }
     const int code = run(options);
