@@ -446,12 +446,12 @@ void SynthEngine::closeEditor()
 
 const char* SynthEngine::getVendorName()
 {
-    return "Korvanta";
+    return "Korvanta";  // kept as is: hosts show it and file presets under it
 }
 
 const char* SynthEngine::getProductName()
 {
-    return "Velmorant";
+    return "Velmorant";  // kept as is: hosts show it and file presets under it
 }
 
 int32_t SynthEngine::getVersion()

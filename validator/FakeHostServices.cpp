@@ -4,7 +4,8 @@
 
 namespace validator {
 
-const char* const knownServiceNames[3] = {"Korvanta::MidiContext", "Korvanta::MidiTransportNotifier", "IMidiOut"};
+const char* const knownServiceNames[3] = {Korvanta::midiContextService, Korvanta::midiTransportNotifierService,
+                                          Korvanta::midiOutService};
 
 void* FakeHostServices::get_interface(const char* name)
 {
@@ -28,7 +29,7 @@ void* FakeHostServices::get_interface(const char* name)
 
 int32_t FakeHostServices::barBeatTickToTicks(int32_t bar, int32_t beat, int32_t tick)
 {
-    return tick + ((bar - 1) * 4 + (beat - 1)) * 480;
+    return tick + ((bar - 1) * 4 + (beat - 1)) * Korvanta::ticksPerQuarterNote;
 }
 
 void FakeHostServices::ticksToBarBeatTick(int32_t ticks, int32_t* bar, int32_t* beat, int32_t* tick)
@@ -40,10 +41,10 @@ void FakeHostServices::ticksToBarBeatTick(int32_t ticks, int32_t* bar, int32_t* 
         *bar = barIndex + 1;
     }
     if (beat != nullptr) {
-        *beat = rest / 480 + 1;
+        *beat = rest / Korvanta::ticksPerQuarterNote + 1;
     }
     if (tick != nullptr) {
-        *tick = rest % 480;
+        *tick = rest % Korvanta::ticksPerQuarterNote;
     }
 }
 
@@ -83,7 +84,7 @@ void FakeHostServices::sendMidi(const unsigned char*, int32_t)
 void FakeHostServices::startTransport()
 {
     playing = true;
-    const int32_t tick = static_cast<int32_t>(getPpqPosition() * 480.0);
+    const int32_t tick = static_cast<int32_t>(getPpqPosition() * Korvanta::ticksPerQuarterNote);
     for (size_t i = 0; i < listeners.size(); ++i) {
         listeners[i]->onTransportStart(tick);
     }
@@ -92,7 +93,7 @@ void FakeHostServices::startTransport()
 void FakeHostServices::stopTransport()
 {
     playing = false;
-    const int32_t tick = static_cast<int32_t>(getPpqPosition() * 480.0);
+    const int32_t tick = static_cast<int32_t>(getPpqPosition() * Korvanta::ticksPerQuarterNote);
     for (size_t i = 0; i < listeners.size(); ++i) {
         listeners[i]->onTransportStop(tick);
     }

@@ -32,7 +32,7 @@ public:
     void* get_interface(const char* name) override;
 
     // Korvanta::MidiContext
-    int32_t getTicksPerQuarter() override { return 480; }
+    int32_t getTicksPerQuarter() override { return Korvanta::ticksPerQuarterNote; }
     double getTempo() override { return tempo; }
     int32_t barBeatTickToTicks(int32_t bar, int32_t beat, int32_t tick) override;
     void ticksToBarBeatTick(int32_t ticks, int32_t* bar, int32_t* beat, int32_t* tick) override;

@@ -8,6 +8,7 @@ namespace bridge {
 
 namespace {
 
+// The capability names, kept as is: hosts ask for exactly these texts.
 const char* const capabilities[] = {"receiveVstEvents", "receiveVstMidiEvent", "sendVstEvents", "sendVstMidiEvent",
                                     "bypass"};
 

@@ -10,11 +10,11 @@
 namespace bridge {
 
 // Host buffer sizes, terminator included.
-constexpr size_t effectNameSize = 32;
-constexpr size_t vendorStringSize = 64;
-constexpr size_t productStringSize = 64;
+constexpr size_t effectNameSize = kVstEffectNameSize;
+constexpr size_t vendorStringSize = kVstVendorStringSize;
+constexpr size_t productStringSize = kVstProductStringSize;
 // The engine writes parameter texts into 9 bytes: 8 characters and the terminator.
-constexpr int32_t parameterTextSize = 9;
+constexpr int32_t parameterTextSize = kVstParameterTextSize;
 constexpr int32_t outputPinCount = 2;
 
 // Cut to fit and always terminated; a null text gives the empty text, a null

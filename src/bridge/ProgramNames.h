@@ -3,9 +3,11 @@
 
 #include <cstdint>
 
+#include "bridge/VelmorantConstants.h"
+
 namespace bridge {
 
-constexpr int32_t programCount = 512;
+constexpr int32_t programCount = velmorantProgramCount;
 
 // Writes the name into the host's 24-byte buffer and answers true; a number
 // outside 0 to 511 (or no buffer) answers false and leaves the buffer untouched.

@@ -4,9 +4,11 @@
 
 #include <cstdint>
 
+#include "MidiContext.h"
+
 namespace bridge {
 
-constexpr int32_t ticksPerQuarter = 480;
+constexpr int32_t ticksPerQuarter = Korvanta::ticksPerQuarterNote;
 
 // Quarter notes to ticks, truncated toward zero; held at the ends of the
 // 32-bit range, 0 for not a number.

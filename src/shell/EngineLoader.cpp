@@ -12,17 +12,18 @@
 #include "foundation/ModuleState.h"
 #include "foundation/RegistryAccess.h"
 #include "foundation/RegistryException.h"
+#include "shell/EngineLoadTexts.h"
 
 using Korvanta::SharedString;
 
 namespace {
 
-const char engineKeyPath[] = "Software\\Korvanta\\SoftSynth";
-const char engineSuffix[] = "Engine.dll";
-const char defaultEngineName[] = "Zandoruvel2";
-const char loadErrorCaption[] = "Zandoruvel2 VSTi";
-const char libraryFailedFormat[] = "Error loading the following executable:\n%s";
-const char factoryFailedFormat[] = "Cannot instantiate %s:\ninitialization faied!";
+using shell::defaultEngineName;
+using shell::engineKeyPath;
+using shell::engineSuffix;
+using shell::factoryFailedFormat;
+using shell::libraryFailedFormat;
+using shell::loadErrorCaption;
 
 // The engine path stored under the root, or the empty text. Anything going
 // wrong in the read (missing key or value, another value type, an exception

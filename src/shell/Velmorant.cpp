@@ -6,6 +6,7 @@
 
 #include "bridge/ProgramNames.h"
 #include "bridge/VelmorantEditor.h"
+#include "shell/EngineLoadTexts.h"
 #include "trace/TracedDispatch.h"
 
 namespace {
@@ -101,7 +102,7 @@ void Velmorant::abandonEngine()
     }
     releaseEngine();
     engine = nullptr;
-    EngineLoader::showLoadError("Cannot instantiate %s:\ninitialization faied!", "Zandoruvel2");
+    EngineLoader::showLoadError(shell::factoryFailedFormat, shell::defaultEngineName);
 }
 
 intptr_t Velmorant::dispatcher(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)

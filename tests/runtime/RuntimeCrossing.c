@@ -16,30 +16,7 @@
 #include <string.h>
 #include <windows.h>
 
-typedef struct EffectRecord EffectRecord;
-typedef intptr_t(__cdecl* HostCallback)(EffectRecord*, int32_t, int32_t, intptr_t, void*, float);
-typedef intptr_t(__cdecl* Dispatcher)(EffectRecord*, int32_t, int32_t, intptr_t, void*, float);
-typedef void(__cdecl* Process)(EffectRecord*, float**, float**, int32_t);
-typedef void(__cdecl* SetParameter)(EffectRecord*, int32_t, float);
-typedef float(__cdecl* GetParameter)(EffectRecord*, int32_t);
-struct EffectRecord {
-    int32_t magic;
-    Dispatcher dispatcher;
-    Process process;
-    SetParameter setParameter;
-    GetParameter getParameter;
-    int32_t numPrograms, numParams, numInputs, numOutputs, flags;
-    intptr_t reserved1, reserved2;
-    int32_t initialDelay, realQualities, offQualities;
-    float ioRatio;
-    void* object;
-    void* user;
-    int32_t uniqueID, version;
-    Process processReplacing;
-    void* processDoubleReplacing;
-    char future[56];
-};
-typedef EffectRecord*(__cdecl* PluginMain)(HostCallback);
+#include "BareHost.h"
 
 enum { effClose = 1, effMainsChanged = 12, effGetChunk = 23, effSetChunk = 24 };
 
@@ -61,16 +38,6 @@ enum {
 
 /* msvcrt's abort(), which std::terminate ends in, exits with this code. */
 #define ABORT_EXIT_CODE 3u
-
-static intptr_t __cdecl host(EffectRecord* e, int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)
-{
-    (void)e;
-    (void)index;
-    (void)value;
-    (void)ptr;
-    (void)opt;
-    return opcode == 1 ? 2400 : 0; /* audioMasterVersion */
-}
 
 /* Each step is announced before it runs, so the parent can tell where a
  * child that died stopped. */
