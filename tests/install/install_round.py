@@ -3,7 +3,8 @@
 prefix: an older version to a custom folder, the current one over it without
 /D= (same folder, new DisplayVersion), a render through the registry-found
 engine byte-identical to the build tree's, the same version again (files and
-registry unchanged), then a silent uninstall that leaves a value planted by
+registry unchanged), a damaged install (engine deleted: the host gets no
+effect record), then a silent uninstall that leaves a value planted by
 someone else and a folder that was there before.
 
   install_round.py --root SRC --bin BIN_DIR --arch x86_64 --version 1.0.0 --work DIR
@@ -156,6 +157,13 @@ def main():
             fail("installing the same version again failed")
         if (snapshot(prefix, folders), [registry(prefix, k) for k in keys]) != before:
             fail("installing the same version again changed files or registry values")
+
+        # A damaged install: without its engine the plug-in gives the host no
+        # effect record, which velmorant-host answers with exit code 4.
+        os.remove(os.path.join(engine_folder, "VelmorantEngine.dll"))
+        code = wine(os.path.join(args.bin, "velmorant-host.exe"), PLUGIN_FOLDER + r"\Velmorant.dll", "--quiet")
+        if code != 4:
+            fail("the plug-in without its engine made velmorant-host exit with %d, not 4" % code)
 
         if wine("reg", "add", r"HKLM\Software\Korvanta\SoftSynth", "/v", "Other", "/d", r"C:\Other.dll", "/f"):
             fail("planting a value failed")
