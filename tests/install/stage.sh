@@ -3,8 +3,7 @@
 # tree's bin/ folder, for the setup program to be made from:
 #   stage.sh i686|x86_64 BIN_DIR OUT
 # OUT gets Velmorant.dll, VelmorantEngine.dll, Velmorant.Runtime/ (i686),
-# velmorant-host.exe, Presets/*.fxp, README.txt and LICENSE.txt (placeholders
-# where the repository has no such file).
+# velmorant-host.exe, Presets/*.fxp, README.txt and LICENSE.txt.
 set -eu
 arch=$1 bin=$2 out=$3
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -18,10 +17,5 @@ fi
 presets="$bin/factory-presets"
 [ -d "$presets" ] || presets="$root/engine/presets"
 cp "$presets"/*.fxp "$out/Presets/"
-for doc in README LICENSE; do
-    if [ -f "$root/$doc.txt" ]; then
-        cp "$root/$doc.txt" "$out/$doc.txt"
-    else
-        printf 'Velmorant %s (placeholder for the release text)\r\n' "$doc" >"$out/$doc.txt"
-    fi
-done
+cp "$root/packaging/README.txt" "$out/README.txt"
+cp "$root/LICENSE.txt" "$out/LICENSE.txt"
