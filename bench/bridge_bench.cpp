@@ -1,8 +1,10 @@
 // Cost of the bridge's real-time paths, driven through the staged plug-in's
 // effect record with an engine that does no work (the bridge test engine in
 // its idle mode), each beside its floor measured in the same run:
-// - processReplacing with two outputs at 32, 64 and 512 frames, beside
-//   clearing the same buffers plus one virtual call;
+// - processReplacing with two outputs at 32, 64 and 512 frames, beside its
+//   floor: clearing the same buffers, one time request through the host
+//   callback with the copy of the 88-byte record it returns, and one virtual
+//   call (the work every block must do; the rest is the bridge's own);
 // - processEvents per MIDI event, beside one virtual call plus one trace line
 //   of the same format per event.
 // Needs Velmorant.dll and BridgeTestEngine.dll beside the program.
@@ -54,6 +56,15 @@ IdleEngine idleEngine;
 IdleEngine* volatile floorEngine = &idleEngine;
 volatile float sink;
 
+// The floor's time request: the same host callback the plug-in calls, read
+// through a volatile pointer so that the call is made, and the record copied
+// into storage the compiler must write.
+HostCallback volatile floorHost = &benchHost;
+VstTimeInfo floorTime;
+// The filter the plug-in sends: positions, tempo, bars, cycle, signature.
+constexpr intptr_t timeFilter = 0x3E00;
+static_assert(sizeof(VstTimeInfo) == 88, "the floor copies the 88-byte record");
+
 using bench::bestNanoseconds;
 using bench::now;
 
@@ -104,8 +115,12 @@ int main()
             const double floor = bestNanoseconds(repetitions, [&](int) {
                 for (float* channel : outputs)
                     std::memset(channel, 0, sizeof(float) * static_cast<size_t>(frames));
+                const auto* time = reinterpret_cast<const VstTimeInfo*>(
+                    floorHost(nullptr, audioMasterGetTime, 0, timeFilter, nullptr, 0.0f));
+                if (time != nullptr)
+                    std::memcpy(&floorTime, time, sizeof floorTime);
                 floorEngine->render(outputs, frames);
-                sink = left[0];
+                sink = left[0] + static_cast<float>(floorTime.flags);
             });
             std::printf("%8d %12.1f %12.1f %8.2f\n", static_cast<int>(frames), bridge, floor, bridge / floor);
         }
