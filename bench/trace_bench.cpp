@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 
@@ -21,25 +22,28 @@ using bench::now;
 char text[traceTextSize];
 volatile char sink;
 
-void runtimeFormat(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
-void runtimeFormat(const char* format, ...)
+// One trace line formatted into the scratch text by the given formatter.
+using Formatter = int (*)(char*, std::size_t, const char*, va_list);
+
+template <Formatter formatInto>
+void formatWith(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
+template <Formatter formatInto>
+void formatWith(const char* format, ...)
 {
     va_list arguments;
     va_start(arguments, format);
-    vsnprintf(text, sizeof text, format, arguments);
+    formatInto(text, sizeof text, format, arguments);
     va_end(arguments);
     sink = text[0];
 }
 
-void traceFormat(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
-void traceFormat(const char* format, ...)
+int runtimeInto(char* line, std::size_t size, const char* format, va_list arguments)
 {
-    va_list arguments;
-    va_start(arguments, format);
-    formatTrace(text, sizeof text, format, arguments);
-    va_end(arguments);
-    sink = text[0];
+    return vsnprintf(line, size, format, arguments);
 }
+
+const auto runtimeFormat = formatWith<runtimeInto>;
+const auto traceFormat = formatWith<formatTrace>;
 
 // traceMessage as it was: the runtime's vsnprintf, then the debugger output.
 void runtimeMessage(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
