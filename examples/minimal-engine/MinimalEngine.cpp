@@ -15,6 +15,7 @@
 #include "MidiTransportNotifier.h"
 #include "SoftSynth.h"
 #include "StreamBufferException.h"
+#include "TextCopy.h"
 
 namespace {
 
@@ -32,19 +33,6 @@ struct ParameterInfo {
     float defaultValue;
 };
 const ParameterInfo parameterInfo[ParameterCount] = {{"Volume", "dB", 0.7f}, {"Release", "ms", 0.4f}};
-
-// Copies into a buffer of `size` bytes, always terminated inside it.
-void copyText(char* text, int32_t size, const char* source)
-{
-    if (text == nullptr || size <= 0) {
-        return;
-    }
-    int32_t i = 0;
-    for (; i + 1 < size && source[i] != '\0'; ++i) {
-        text[i] = source[i];
-    }
-    text[i] = '\0';
-}
 
 // FNV-1a over the stored values' bytes, so a damaged state is refused
 // instead of played.
@@ -192,11 +180,11 @@ public:
     }
     void getParameterLabel(int32_t index, char* text, int32_t size) override
     {
-        copyText(text, size, isParameter(index) ? parameterInfo[index].label : "");
+        Korvanta::copyText(text, size, isParameter(index) ? parameterInfo[index].label : "");
     }
     void getParameterName(int32_t index, char* text, int32_t size) override
     {
-        copyText(text, size, isParameter(index) ? parameterInfo[index].name : "");
+        Korvanta::copyText(text, size, isParameter(index) ? parameterInfo[index].name : "");
     }
     void getParameterDisplay(int32_t index, char* text, int32_t size) override
     {
@@ -205,11 +193,11 @@ public:
         if (index == ParamVolume && value > 0.0f) {
             std::snprintf(buffer, sizeof buffer, "%.1f", 40.0f * std::log10(value));
         } else if (index == ParamVolume) {
-            copyText(buffer, sizeof buffer, "-inf");
+            Korvanta::copyText(buffer, sizeof buffer, "-inf");
         } else if (index == ParamRelease) {
             std::snprintf(buffer, sizeof buffer, "%.0f", releaseSeconds(value) * 1000.0f);
         }
-        copyText(text, size, buffer);
+        Korvanta::copyText(text, size, buffer);
     }
     void setProcessMode(int32_t) override {}
     int32_t getOutputCount(int32_t) override { return 2; }
@@ -218,7 +206,7 @@ public:
     void attachHost(IKorvantaHost* host) override
     {
         detachHost();
-        void* service = host != nullptr ? host->get_interface("Korvanta::MidiTransportNotifier") : nullptr;
+        void* service = host != nullptr ? host->get_interface(Korvanta::midiTransportNotifierService) : nullptr;
         transport = static_cast<Korvanta::MidiTransportNotifier*>(service);
         if (transport != nullptr) {
             transport->addListener(this);

@@ -12,19 +12,6 @@ static_assert(pinLabelSize == 64, "pin label size");
 
 }  // namespace
 
-void copyEngineText(char* destination, const char* text, size_t size)
-{
-    if (destination == nullptr || size == 0)
-        return;
-    size_t length = 0;
-    if (text != nullptr) {
-        while (length + 1 < size && text[length] != '\0')
-            ++length;
-        std::memcpy(destination, text, length);
-    }
-    destination[length] = '\0';
-}
-
 void endParameterText(char* text)
 {
     if (std::memchr(text, '\0', parameterTextSize) == nullptr)

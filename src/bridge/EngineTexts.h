@@ -1,5 +1,6 @@
 // Texts from the engine into the host's buffers, cut to the sizes the host
-// provides: names, parameter texts and output pin labels.
+// provides (names go through Korvanta::copyText): parameter texts and output
+// pin labels.
 #pragma once
 
 #include <cstddef>
@@ -16,10 +17,6 @@ constexpr size_t productStringSize = kVstProductStringSize;
 // The engine writes parameter texts into 9 bytes: 8 characters and the terminator.
 constexpr int32_t parameterTextSize = kVstParameterTextSize;
 constexpr int32_t outputPinCount = 2;
-
-// Cut to fit and always terminated; a null text gives the empty text, a null
-// or empty destination is left alone.
-void copyEngineText(char* destination, const char* text, size_t size);
 
 // An engine that fills all 9 bytes of a parameter text leaves the host a text
 // without an end: the last byte becomes the terminator. A text that ends

@@ -1,5 +1,6 @@
 // The host's requests about parameters, programs, names, capabilities and
 // state chunks, forwarded to the engine through the bridge's parts.
+#include "TextCopy.h"
 #include "bridge/Capabilities.h"
 #include "bridge/EngineTexts.h"
 #include "bridge/ProgramNames.h"
@@ -103,19 +104,19 @@ bool Velmorant::getMidiKeyName(int32_t /*channel*/, MidiKeyName* /*keyName*/)
 // The effect name is the engine's product name, as is the product string.
 bool Velmorant::getEffectName(char* name)
 {
-    bridge::copyEngineText(name, engine != nullptr ? engine->getProductName() : nullptr, bridge::effectNameSize);
+    Korvanta::copyText(name, bridge::effectNameSize, engine != nullptr ? engine->getProductName() : nullptr);
     return true;
 }
 
 bool Velmorant::getVendorString(char* text)
 {
-    bridge::copyEngineText(text, engine != nullptr ? engine->getVendorName() : nullptr, bridge::vendorStringSize);
+    Korvanta::copyText(text, bridge::vendorStringSize, engine != nullptr ? engine->getVendorName() : nullptr);
     return true;
 }
 
 bool Velmorant::getProductString(char* text)
 {
-    bridge::copyEngineText(text, engine != nullptr ? engine->getProductName() : nullptr, bridge::productStringSize);
+    Korvanta::copyText(text, bridge::productStringSize, engine != nullptr ? engine->getProductName() : nullptr);
     return true;
 }
 
