@@ -50,6 +50,71 @@ std::string exceptionName(uint32_t code)
     }
 }
 
+namespace {
+
+// Under load Wine now and then fails to start a process (CreateProcess
+// fails, or the new process dies before its first instruction of ours). Such
+// a child never reached the engine, so it is started again.
+constexpr int startAttempts = 3;
+
+}  // namespace
+
+ChildRunner::Attempt ChildRunner::attempt(ChildChannel& channel, const std::vector<std::string>& batch)
+{
+    Attempt outcome;
+    channel.reset();
+    std::string command = quoted(validatorPath) + " " + quoted(options.enginePath) + " --child " + joined(batch) +
+                          " --channel " + std::to_string(channel.handle()) + " --seed " + std::to_string(options.seed);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+        outcome.failure =
+            format("the child process does not start (error %lu)", static_cast<unsigned long>(GetLastError()));
+        outcome.neverStarted = true;
+        return outcome;
+    }
+    CloseHandle(process.hThread);
+    uint32_t started = 0;
+    DWORD since = GetTickCount();
+    bool hung = false;
+    while (WaitForSingleObject(process.hProcess, 200) == WAIT_TIMEOUT) {
+        if (channel.startedChecks() != started) {
+            started = channel.startedChecks();
+            since = GetTickCount();
+        } else if (GetTickCount() - since > static_cast<DWORD>(options.timeoutSeconds) * 1000u) {
+            TerminateProcess(process.hProcess, 1);
+            WaitForSingleObject(process.hProcess, INFINITE);
+            hung = true;
+            break;
+        }
+    }
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hProcess);
+    outcome.results = channel.results();
+    const std::string last = channel.lastCall();
+    const std::string during = last.empty() ? "" : "; last engine call: " + last;
+    if (hung) {
+        outcome.failure = format("hung: no result within %d s", options.timeoutSeconds) + during;
+    } else if (channel.crashCode() != 0) {
+        const uint32_t code = channel.crashCode();
+        const std::string where = channel.crashWhere();
+        outcome.failure =
+            format("crashed with exception 0x%08X (%s) at ", code, exceptionName(code).c_str()) +
+            (where.empty() ? format("address 0x%llx", static_cast<unsigned long long>(channel.crashAddress()))
+                           : where) +
+            during;
+    } else if (outcome.results.size() < batch.size()) {
+        outcome.failure = format("the child process ended with exit code 0x%08lX (%s) before the check ended",
+                                 static_cast<unsigned long>(exitCode), exceptionName(exitCode).c_str()) +
+                          during;
+        // Not one engine call made and no check begun: the process never got going.
+        outcome.neverStarted = started == 0 && channel.startedChecks() == 0 && last.empty() && outcome.results.empty();
+    }
+    return outcome;
+}
+
 std::vector<Verdict> ChildRunner::run(const std::vector<std::string>& names,
                                       const std::function<void(const Verdict&)>& reported)
 {
@@ -59,64 +124,24 @@ std::vector<Verdict> ChildRunner::run(const std::vector<std::string>& names,
     while (!pending.empty()) {
         const std::vector<std::string> batch =
             options.oneChild ? pending : std::vector<std::string>(pending.begin(), pending.begin() + 1);
-        std::string failure;
-        std::vector<Verdict> results;
+        Attempt outcome;
+        std::vector<std::string> restarts;
         if (channel == nullptr) {
-            failure = "the validator cannot make the memory it shares with its child";
+            outcome.failure = "the validator cannot make the memory it shares with its child";
         } else {
-            channel->reset();
-            std::string command = quoted(validatorPath) + " " + quoted(options.enginePath) + " --child " +
-                                  joined(batch) + " --channel " + std::to_string(channel->handle()) + " --seed " +
-                                  std::to_string(options.seed);
-            STARTUPINFOA startup = {};
-            startup.cb = sizeof startup;
-            PROCESS_INFORMATION process = {};
-            if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                                &process)) {
-                failure =
-                    format("the child process does not start (error %lu)", static_cast<unsigned long>(GetLastError()));
-            } else {
-                CloseHandle(process.hThread);
-                uint32_t started = 0;
-                DWORD since = GetTickCount();
-                bool hung = false;
-                while (WaitForSingleObject(process.hProcess, 200) == WAIT_TIMEOUT) {
-                    if (channel->startedChecks() != started) {
-                        started = channel->startedChecks();
-                        since = GetTickCount();
-                    } else if (GetTickCount() - since > static_cast<DWORD>(options.timeoutSeconds) * 1000u) {
-                        TerminateProcess(process.hProcess, 1);
-                        WaitForSingleObject(process.hProcess, INFINITE);
-                        hung = true;
-                        break;
-                    }
-                }
-                DWORD exitCode = 0;
-                GetExitCodeProcess(process.hProcess, &exitCode);
-                CloseHandle(process.hProcess);
-                results = channel->results();
-                const std::string last = channel->lastCall();
-                const std::string during = last.empty() ? "" : "; last engine call: " + last;
-                if (hung) {
-                    failure = format("hung: no result within %d s", options.timeoutSeconds) + during;
-                } else if (channel->crashCode() != 0) {
-                    const uint32_t code = channel->crashCode();
-                    const std::string where = channel->crashWhere();
-                    failure = format("crashed with exception 0x%08X (%s) at ", code, exceptionName(code).c_str()) +
-                              (where.empty()
-                                   ? format("address 0x%llx", static_cast<unsigned long long>(channel->crashAddress()))
-                                   : where) +
-                              during;
-                } else if (results.size() < batch.size()) {
-                    failure = format("the child process ended with exit code 0x%08lX (%s) before the check ended",
-                                     static_cast<unsigned long>(exitCode), exceptionName(exitCode).c_str()) +
-                              during;
-                }
+            for (int round = 1; round <= startAttempts; ++round) {
+                outcome = attempt(*channel, batch);
+                if (!outcome.neverStarted || round == startAttempts)
+                    break;
+                restarts.push_back("started again after: " + outcome.failure);
+                Sleep(250);
             }
         }
         size_t done = 0;
-        for (const Verdict& verdict : results) {
+        for (Verdict verdict : outcome.results) {
             if (done < batch.size() && verdict.name == batch[done]) {
+                if (done == 0)
+                    verdict.notes.insert(verdict.notes.end(), restarts.begin(), restarts.end());
                 verdicts.push_back(verdict);
                 reported(verdict);
                 ++done;
@@ -125,7 +150,9 @@ std::vector<Verdict> ChildRunner::run(const std::vector<std::string>& names,
         if (done < batch.size()) {
             Verdict verdict;
             verdict.name = batch[done];
-            verdict.fail(failure.empty() ? "the child process gave no result" : failure);
+            verdict.fail(outcome.failure.empty() ? "the child process gave no result" : outcome.failure);
+            if (done == 0)
+                verdict.notes.insert(verdict.notes.end(), restarts.begin(), restarts.end());
             verdicts.push_back(verdict);
             reported(verdict);
             ++done;

@@ -14,6 +14,8 @@
 
 namespace validator {
 
+class ChildChannel;
+
 class ChildRunner {
 public:
     ChildRunner(const Options& options, const std::string& validatorPath)
@@ -26,6 +28,14 @@ public:
                              const std::function<void(const Verdict&)>& reported);
 
 private:
+    // One child process for the batch: its results, and why it ended early.
+    struct Attempt {
+        std::vector<Verdict> results;
+        std::string failure;
+        bool neverStarted = false;  // no engine call made: worth starting again
+    };
+    Attempt attempt(ChildChannel& channel, const std::vector<std::string>& batch);
+
     const Options& options;
     std::string validatorPath;
 };

@@ -19,6 +19,7 @@ Velmorant::Velmorant(HostCallback hostCallback)
     : AudioEffectX(hostCallback, bridge::programCount, 0), parameterChangeDepth(), loader{}, engine(nullptr), chunks(),
       transport(), processLevel(), lastTracedOpcode(-1), repeatCount(0), host(*this)
 {
+    effect.processReplacingEntry = &Velmorant::replacingEntry;
     if (hostCallback == nullptr)
         return;
 

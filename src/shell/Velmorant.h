@@ -55,7 +55,7 @@ public:
 
     // Audio processing and MIDI event intake.
     int32_t processEvents(VstEvents* events) override;
-    void processReplacing(float** inputs, float** outputs, int32_t sampleFrames) override;
+    void processReplacing(float** inputs, float** outputs, int32_t sampleFrames) final;
     void process(float** inputs, float** outputs, int32_t sampleFrames) override;
 
     // Parameters, programs, names and capabilities.
@@ -84,6 +84,10 @@ public:
     // State chunks.
     int32_t getChunk(void** data, bool isPreset) override;
     int32_t setChunk(void* data, int32_t byteSize, bool isPreset) override;
+
+    // The record's replacing entry: straight to processReplacing, without the
+    // framework's entry and its virtual call, once in every block.
+    static void __cdecl replacingEntry(EffectRecord* record, float** inputs, float** outputs, int32_t sampleFrames);
 
     // Written into the engine object: request 1 reports a parameter change.
     static void __cdecl engineCallback(int32_t index, int32_t request, void* context);

@@ -131,6 +131,19 @@ void Velmorant::processReplacing(float** /*inputs*/, float** outputs, int32_t sa
     transport.endBlock();
 }
 
+// Like the framework's entries, it finds the object through the record and
+// lets nothing unwind into the host.
+void __cdecl Velmorant::replacingEntry(EffectRecord* record, float** inputs, float** outputs, int32_t sampleFrames)
+{
+    if (record == nullptr || record->object == nullptr)
+        return;
+    try {
+        static_cast<Velmorant*>(static_cast<AudioEffect*>(record->object))
+            ->processReplacing(inputs, outputs, sampleFrames);
+    } catch (...) {
+    }
+}
+
 // The accumulating render: the engine adds into what the host left in the
 // buffers, so nothing is cleared. Same guards as processReplacing.
 void Velmorant::process(float** /*inputs*/, float** outputs, int32_t sampleFrames)

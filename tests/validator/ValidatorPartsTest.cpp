@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "ChildChannel.h"
+#include "ChildRunner.h"
 #include "CommandLine.h"
 #include "EngineModule.h"
 #include "GuardedBuffer.h"
@@ -153,6 +154,36 @@ TEST(ChildChannel, CarriesVerdictsAndTheLastCallAcrossTheSharedBlock)
     parent->reset();
     EXPECT_TRUE(parent->results().empty());
     EXPECT_EQ(parent->crashCode(), 0u);
+}
+
+// A child that never reaches the engine (here: a program that does not exist,
+// and one that ends at once without opening the channel) is started three
+// times; the verdict says so, and what ended the last attempt.
+TEST(ChildRunner, StartsAChildThatNeverGotGoingAgainAndThenReportsTheFailure)
+{
+    Options options;
+    options.enginePath = besideTest("ValidatorEngineAllocates.dll");
+    char system[MAX_PATH] = {};
+    GetSystemDirectoryA(system, sizeof system);
+    const struct {
+        std::string program;
+        const char* failure;
+    } children[] = {{besideTest("no-such-validator.exe"), "the child process does not start"},
+                    {std::string(system) + "\\hostname.exe", "the child process ended with exit code"}};
+    for (const auto& child : children) {
+        SCOPED_TRACE(child.program);
+        ChildRunner runner(options, child.program);
+        std::vector<std::string> heard;
+        const std::vector<Verdict> verdicts =
+            runner.run({"exports.factory"}, [&](const Verdict& verdict) { heard.push_back(verdict.name); });
+        ASSERT_EQ(verdicts.size(), 1u);
+        EXPECT_EQ(heard, std::vector<std::string>{"exports.factory"});
+        EXPECT_EQ(verdicts[0].status, Status::Fail);
+        EXPECT_EQ(verdicts[0].message.rfind(child.failure, 0), 0u) << verdicts[0].message;
+        ASSERT_EQ(verdicts[0].notes.size(), 2u);
+        for (const std::string& note : verdicts[0].notes)
+            EXPECT_EQ(note.rfind(std::string("started again after: ") + child.failure, 0), 0u) << note;
+    }
 }
 
 TEST(Report, WritesOneLinePerCheckAndEscapedJson)
