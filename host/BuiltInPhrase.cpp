@@ -18,16 +18,16 @@ void addNote(MidiSequence& sequence, int64_t start, int64_t length, int note, in
 MidiSequence builtInPhrase()
 {
     MidiSequence sequence;
-    sequence.ticksPerQuarter = 480;
+    const int64_t quarter = sequence.ticksPerQuarter;
     sequence.tempoChanges.push_back({0, 60.0e6 / 112.0});
     sequence.signatures.push_back({0, 4, 4});
-    const int64_t bar = 4 * 480;
+    const int64_t bar = 4 * quarter;
 
     // Am - F - C - G, one chord a bar, the last held a little longer.
     const int chords[4][3] = {{57, 60, 64}, {53, 57, 60}, {48, 55, 64}, {55, 59, 62}};
     for (int i = 0; i < 4; ++i) {
         for (int note : chords[i]) {
-            addNote(sequence, i * bar, i == 3 ? bar + 480 : bar - 60, note, 72);
+            addNote(sequence, i * bar, i == 3 ? bar + quarter : bar - 60, note, 72);
         }
         addNote(sequence, i * bar, bar / 2, chords[i][0] - 12, 96);
     }

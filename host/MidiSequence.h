@@ -23,8 +23,11 @@ struct TimeSignatureChange {
     int32_t denominator;
 };
 
+// The resolution of a sequence that names none, and of the built-in phrase.
+constexpr int32_t defaultTicksPerQuarter = 480;
+
 struct MidiSequence {
-    int32_t ticksPerQuarter = 480;
+    int32_t ticksPerQuarter = defaultTicksPerQuarter;
     std::vector<MidiMessage> messages;            // in tick order, stable across tracks
     std::vector<TempoChange> tempoChanges;        // in tick order
     std::vector<TimeSignatureChange> signatures;  // in tick order

@@ -6,7 +6,8 @@ namespace host {
 
 Transport::Transport(const MidiSequence& sequence, double sampleRate, double tempoOverride, int32_t numeratorOverride,
                      int32_t denominatorOverride)
-    : rate(sampleRate), ticksPerQuarter(sequence.ticksPerQuarter > 0 ? sequence.ticksPerQuarter : 480)
+    : rate(sampleRate),
+      ticksPerQuarter(sequence.ticksPerQuarter > 0 ? sequence.ticksPerQuarter : defaultTicksPerQuarter)
 {
     auto samplesPerQuarterAt = [&](double tempo) {
         return rate * 60.0 / tempo;

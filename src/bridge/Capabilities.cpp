@@ -14,6 +14,7 @@ const char* const capabilities[] = {"receiveVstEvents", "receiveVstMidiEvent", "
 
 }  // namespace
 
+// The "canDo: ...?" trace text is kept on purpose: debug-output readers match it.
 int32_t answerCanDo(const char* text)
 {
     if (text == nullptr) {

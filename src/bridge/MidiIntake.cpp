@@ -22,6 +22,7 @@ void deliverMidiEvents(SoftSynth& engine, const VstEvents* events, const VstTime
         unsigned char message[4];
         std::memcpy(message, midiEvent->midiData, sizeof message);
         const int32_t deltaFrames = midiEvent->deltaFrames;
+        // Trace text kept on purpose (the whole format): debug-output readers match it.
         traceMessage("%12f  vst->processEvents(%d): { %02X %02X %02X %02X } deltaFrames %ld\n", time.ppqPos,
                      static_cast<int>(i), message[0], message[1], message[2], message[3],
                      static_cast<long>(deltaFrames));

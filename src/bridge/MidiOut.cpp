@@ -25,6 +25,7 @@ void sendMidiToHost(BridgeHost& host, const unsigned char* midi, int32_t deltaFr
     list.events[0] = reinterpret_cast<VstEvent*>(&event);
 
     const intptr_t answer = host.sendEvents(&list);
+    // Trace text kept on purpose (the whole format): debug-output readers match it.
     traceMessage("sendVstEventsToHost([%02X %02X %02X %02X] @ %ld) --> %d\n", midi[0], midi[1], midi[2], midi[3],
                  static_cast<long>(deltaFrames), static_cast<int>(answer));
 }

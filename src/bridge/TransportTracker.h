@@ -33,7 +33,8 @@ public:
     // The host's answer to the time request of this block: a copy is kept,
     // the defaults filled in and the listeners told of a start, stop or cycle.
     void accept(const VstTimeInfo* info);
-    // The end of an audio entry: the next block asks again.
+    // An audio entry's block is done with the host's record (called before
+    // the engine renders, which may throw): the next block asks again.
     void endBlock() { fetched = false; }
 
     // The latest host record with its defaults; all zero before the first.

@@ -16,7 +16,8 @@ namespace {
 enum class Entry { Events, Replacing, Adding };
 
 // The transport trace lines, off the common path: only blocks whose host
-// record marks a change reach them.
+// record marks a change reach them. Their texts are kept on purpose:
+// debug-output readers match them.
 [[gnu::noinline, gnu::cold]] void traceTransport(Entry entry, const VstTimeInfo& time)
 {
     const char* const suffix = (time.flags & kVstTransportPlaying) != 0 ? " -- start!" : " -- stop!";
@@ -121,6 +122,9 @@ void Velmorant::processReplacing(float** /*inputs*/, float** outputs, int32_t sa
     const bool changed = transport.changed();
     if (changed)
         traceTransport(Entry::Replacing, transport.time());
+    // The block ends before the engine renders: should the engine throw, the
+    // next block still asks the host for its time.
+    transport.endBlock();
     if (engine != nullptr) {
         processLevel.ensureReported(*engine, host);
         if (usable && sampleFrames >= 0)
@@ -128,7 +132,6 @@ void Velmorant::processReplacing(float** /*inputs*/, float** outputs, int32_t sa
     }
     if (changed)
         traceCompleted(transport.time());
-    transport.endBlock();
 }
 
 // Like the framework's entries, it finds the object through the record and
@@ -152,6 +155,7 @@ void Velmorant::process(float** /*inputs*/, float** outputs, int32_t sampleFrame
     const bool changed = transport.changed();
     if (changed)
         traceTransport(Entry::Adding, transport.time());
+    transport.endBlock();
     if (engine != nullptr) {
         processLevel.ensureReported(*engine, host);
         if (sampleFrames >= 0 && outputsUsable(outputs, effect.numOutputs))
@@ -159,5 +163,4 @@ void Velmorant::process(float** /*inputs*/, float** outputs, int32_t sampleFrame
     }
     if (changed)
         traceCompleted(transport.time());
-    transport.endBlock();
 }

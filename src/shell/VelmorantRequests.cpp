@@ -62,6 +62,7 @@ void __cdecl Velmorant::engineCallback(int32_t index, int32_t request, void* con
 void Velmorant::setProgram(int32_t program)
 {
     curProgram = program;
+    // Trace text kept on purpose: debug-output readers match it.
     traceMessage("setProgram: %d\n", static_cast<int>(program));
 }
 

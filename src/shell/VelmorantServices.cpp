@@ -16,6 +16,7 @@ void* Velmorant::get_interface(const char* name)
         return static_cast<Korvanta::MidiTransportNotifier*>(this);
     case bridge::Service::MidiOut: {
         IMidiOut* midiOut = this;
+        // Trace text kept on purpose: debug-output readers match it.
         traceMessage("get_interface(IMidiOut) --> %p\n", static_cast<void*>(midiOut));
         return midiOut;
     }

@@ -59,6 +59,7 @@ struct BridgeProbe {
     float renderValue;          // renderReplacing writes it into every sample (0: nothing written)
     int32_t idle;               // MIDI and rendering do nothing at all, not even recording
     int32_t unterminatedTexts;  // parameter texts fill every byte offered, with no terminator
+    int32_t renderThrows;       // both renders throw after recording the call
 
     // Results.
     SoftSynth* engine;    // the latest engine object made

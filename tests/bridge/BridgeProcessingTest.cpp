@@ -179,6 +179,29 @@ TEST_F(BridgeProcessing, MissingOutputsOrNegativeFramesNeitherCrashNorReachTheEn
     EXPECT_EQ(host.count(audioMasterGetTime), 5u);
 }
 
+// An engine that throws from a render loses that block, not the host: the
+// entry returns, and the next block asks for the time again.
+TEST_F(BridgeProcessing, ARenderThatThrowsEndsItsBlockAndTheNextAsksTheTimeAgain)
+{
+    open();
+    VstTimeInfo time = {};
+    time.flags = kVstPpqPosValid;
+    host.answerTime(&time);
+    std::vector<float> left(4, 9.0f), right(4, 9.0f);
+    float* outputs[2] = {left.data(), right.data()};
+
+    probe->renderThrows = 1;
+    effect().processReplacing(nullptr, outputs, 4);
+    effect().process(nullptr, outputs, 4);
+    probe->renderThrows = 0;
+    effect().processReplacing(nullptr, outputs, 4);
+    effect().process(nullptr, outputs, 4);
+
+    EXPECT_EQ(calls(Call::RenderReplacing).size(), 2u);
+    EXPECT_EQ(calls(Call::RenderAdding).size(), 2u);
+    EXPECT_EQ(host.count(audioMasterGetTime), 4u) << "a block after a throwing render used the stale time";
+}
+
 TEST_F(BridgeProcessing, TimeIsAskedOncePerBlockWithTheTransportFilter)
 {
     open();

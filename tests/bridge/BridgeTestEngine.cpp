@@ -74,6 +74,8 @@ public:
             return;
         const bool haveSample = outputs != nullptr && channels > 0 && outputs[0] != nullptr && frames > 0;
         record(Call::RenderAdding, frames, outputs == nullptr ? 1 : 0, haveSample ? outputs[0][0] : 0.0);
+        if (probe.renderThrows)
+            throw std::runtime_error("engine failed while rendering");
         sendScriptedMidi();
     }
 
@@ -87,6 +89,8 @@ public:
                 silent = silent && outputs[c][i] == 0.0f;
         }
         record(Call::RenderReplacing, frames, silent ? 1 : 0);
+        if (probe.renderThrows)
+            throw std::runtime_error("engine failed while rendering");
         for (int32_t c = 0; probe.renderValue != 0.0f && outputs != nullptr && c < channels; ++c) {
             for (int32_t i = 0; i < frames; ++i)
                 outputs[c][i] = probe.renderValue;
