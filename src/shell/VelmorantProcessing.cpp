@@ -39,21 +39,21 @@ enum class Entry { Events, Replacing, Adding };
     traceMessage("%f %f process completed\n", time.samplePos, time.ppqPos);
 }
 
-// Silence for one channel, every channel of every block. Where SSE2 is
-// certain (x86_64) short blocks get their zeros stored here in 16-byte steps,
-// saving the call into the C library that dominates them; longer blocks and
-// other targets use the library's memset.
+// Silence for one channel, every channel of every block. Short blocks get
+// their zeros stored here, saving the call into the C library that dominates
+// them: 16-byte stores where SSE2 is certain (x86_64), 4-byte stores
+// elsewhere. Longer blocks use the library's memset.
 constexpr size_t shortBlock = 128;
 
 void clearSamples(float* samples, size_t count)
 {
-#if defined(__SSE2__)
     if (count > shortBlock) {
         std::memset(samples, 0, sizeof(float) * count);
         return;
     }
-    const __m128 zero = _mm_setzero_ps();
     size_t i = 0;
+#if defined(__SSE2__)
+    const __m128 zero = _mm_setzero_ps();
     for (; i + 8 <= count; i += 8) {
         _mm_storeu_ps(samples + i, zero);
         _mm_storeu_ps(samples + i + 4, zero);
@@ -65,8 +65,22 @@ void clearSamples(float* samples, size_t count)
     for (; i < count; ++i)
         _mm_store_ss(samples + i, zero);
 #else
-    if (count != 0)
-        std::memset(samples, 0, sizeof(float) * count);
+    // Written out: a plain loop would be turned back into the memset call.
+    for (; i + 8 <= count; i += 8) {
+        float* const eight = samples + i;
+        eight[0] = eight[1] = eight[2] = eight[3] = 0.0f;
+        eight[4] = eight[5] = eight[6] = eight[7] = 0.0f;
+    }
+    if (i + 4 <= count) {
+        samples[i] = samples[i + 1] = samples[i + 2] = samples[i + 3] = 0.0f;
+        i += 4;
+    }
+    if (i + 2 <= count) {
+        samples[i] = samples[i + 1] = 0.0f;
+        i += 2;
+    }
+    if (i < count)
+        samples[i] = 0.0f;
 #endif
 }
 

@@ -1,4 +1,5 @@
 // MIDI intake, rendering and the process level, driven through the effect record.
+#include <algorithm>
 #include <array>
 #include <string>
 #include <vector>
@@ -135,6 +136,18 @@ TEST_F(BridgeProcessing, ReplacingClearsExactlyTheBlockBeforeTheEngineRenders)
     ASSERT_EQ(renders.size(), 1u);
     EXPECT_EQ(renders[0].a, 0);
     EXPECT_EQ(untouched, std::vector<float>(4, 9.0f));
+
+    // Every length the short-block stores handle, and the first beyond them.
+    probe->renderValue = 0.0f;
+    for (int32_t frames = 1; frames <= 130; ++frames) {
+        std::vector<float> first(140, 9.0f), second(140, 9.0f);
+        float* both[2] = {first.data(), second.data()};
+        effect().processReplacing(nullptr, both, frames);
+        std::vector<float> cleared(140, 9.0f);
+        std::fill(cleared.begin(), cleared.begin() + frames, 0.0f);
+        ASSERT_EQ(first, cleared) << frames << " frames";
+        ASSERT_EQ(second, cleared) << frames << " frames";
+    }
 }
 
 TEST_F(BridgeProcessing, AccumulatingProcessLeavesTheHostsSamplesForTheEngine)
