@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "TextCopy.h"
+
 namespace validator {
 
 namespace {
@@ -120,14 +122,6 @@ void ChildChannel::addResult(const Verdict& verdict)
 namespace {
 
 template <size_t size>
-void copyBounded(char (&destination)[size], const char* text)
-{
-    const size_t length = strnlen(text, size - 1);
-    std::memcpy(destination, text, length);
-    destination[length] = '\0';
-}
-
-template <size_t size>
 std::string readBounded(const char (&source)[size])
 {
     char text[size];
@@ -140,12 +134,12 @@ std::string readBounded(const char (&source)[size])
 
 void ChildChannel::setLastCall(const char* text)
 {
-    copyBounded(block->lastCall, text);
+    Korvanta::copyText(block->lastCall, sizeof block->lastCall, text);
 }
 
 void ChildChannel::setCrash(uint32_t code, uintptr_t address, const char* where)
 {
-    copyBounded(block->crashWhere, where);
+    Korvanta::copyText(block->crashWhere, sizeof block->crashWhere, where);
     block->crashAddress = address;
     block->crashCode = static_cast<LONG>(code);
 }
