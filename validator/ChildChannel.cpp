@@ -48,6 +48,7 @@ struct ChildChannel::Block {
     volatile LONG startedChecks;
     volatile LONG crashCode;
     volatile LONG resultLength;
+    volatile LONG engineCalls;
     uint64_t crashAddress;
     char lastCall[512];
     char crashWhere[512];
@@ -90,6 +91,7 @@ void ChildChannel::reset()
     block->startedChecks = 0;
     block->crashCode = 0;
     block->resultLength = 0;
+    block->engineCalls = 0;
     block->crashAddress = 0;
     block->lastCall[0] = '\0';
     block->crashWhere[0] = '\0';
@@ -135,6 +137,7 @@ std::string readBounded(const char (&source)[size])
 void ChildChannel::setLastCall(const char* text)
 {
     Korvanta::copyText(block->lastCall, sizeof block->lastCall, text);
+    block->engineCalls = block->engineCalls + 1;
 }
 
 void ChildChannel::setCrash(uint32_t code, uintptr_t address, const char* where)
@@ -152,6 +155,11 @@ int32_t ChildChannel::currentCheck() const
 uint32_t ChildChannel::startedChecks() const
 {
     return static_cast<uint32_t>(block->startedChecks);
+}
+
+uint32_t ChildChannel::engineCalls() const
+{
+    return static_cast<uint32_t>(block->engineCalls);
 }
 
 std::string ChildChannel::lastCall() const

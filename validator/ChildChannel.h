@@ -35,6 +35,8 @@ public:
     // Parent side.
     int32_t currentCheck() const;
     uint32_t startedChecks() const;
+    // Engine calls begun so far: a child that keeps making them is not hung.
+    uint32_t engineCalls() const;
     std::string lastCall() const;
     uint32_t crashCode() const;
     uintptr_t crashAddress() const;

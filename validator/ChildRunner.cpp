@@ -75,12 +75,17 @@ ChildRunner::Attempt ChildRunner::attempt(ChildChannel& channel, const std::vect
         return outcome;
     }
     CloseHandle(process.hThread);
+    // Hung means no progress: no check begun and no engine call made for
+    // the whole timeout. A slow engine (or one under a heap checker) that
+    // keeps answering is waited for.
     uint32_t started = 0;
+    uint32_t calls = 0;
     DWORD since = GetTickCount();
     bool hung = false;
     while (WaitForSingleObject(process.hProcess, 200) == WAIT_TIMEOUT) {
-        if (channel.startedChecks() != started) {
+        if (channel.startedChecks() != started || channel.engineCalls() != calls) {
             started = channel.startedChecks();
+            calls = channel.engineCalls();
             since = GetTickCount();
         } else if (GetTickCount() - since > static_cast<DWORD>(options.timeoutSeconds) * 1000u) {
             TerminateProcess(process.hProcess, 1);
@@ -96,7 +101,7 @@ ChildRunner::Attempt ChildRunner::attempt(ChildChannel& channel, const std::vect
     const std::string last = channel.lastCall();
     const std::string during = last.empty() ? "" : "; last engine call: " + last;
     if (hung) {
-        outcome.failure = format("hung: no result within %d s", options.timeoutSeconds) + during;
+        outcome.failure = format("hung: no engine call and no result within %d s", options.timeoutSeconds) + during;
     } else if (channel.crashCode() != 0) {
         const uint32_t code = channel.crashCode();
         const std::string where = channel.crashWhere();

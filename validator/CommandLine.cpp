@@ -106,7 +106,7 @@ const char* usageText()
            "  --only-failed         print only failures and the closing line\n"
            "  --json FILE           also write the report as JSON\n"
            "  --seed N              seed of the random state bytes (default 1)\n"
-           "  --timeout SECONDS     a check without an answer for this long is ended as hung (default 120)\n"
+           "  --timeout SECONDS     a check that makes no engine call for this long is ended as hung (default 120)\n"
            "  --one-child           run every check in one child, restarted only after a crash\n"
            "  --list                list the check names and exit\n";
 }

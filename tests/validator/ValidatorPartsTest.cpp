@@ -149,11 +149,14 @@ TEST(ChildChannel, CarriesVerdictsAndTheLastCallAcrossTheSharedBlock)
     EXPECT_EQ(parent->currentCheck(), 1);
     EXPECT_EQ(parent->startedChecks(), 1u);
     EXPECT_EQ(parent->lastCall(), "renderReplacing(outputs, 512)");
+    parent->setLastCall("renderReplacing(outputs, 512)");
+    EXPECT_EQ(parent->engineCalls(), 2u) << "the same call made again is progress too";
     EXPECT_EQ(parent->crashCode(), 0xC0000005u);
     EXPECT_EQ(parent->crashAddress(), 0x1234u);
     parent->reset();
     EXPECT_TRUE(parent->results().empty());
     EXPECT_EQ(parent->crashCode(), 0u);
+    EXPECT_EQ(parent->engineCalls(), 0u);
 }
 
 // A child that never reaches the engine (here: a program that does not exist,

@@ -11,6 +11,7 @@
 //   FAULT_LOADSTATE_THROWS  a short state throws std::runtime_error out of loadState
 //   FAULT_BLOCK_SIZE_ONE    blocks of one frame come out at half level
 //   FAULT_LEAKS_LISTENER    detachHost leaves its transport listener registered
+//   FAULT_HANGS_ON_NOTE     a note-on never returns
 #include <windows.h>
 
 #include <cmath>
@@ -37,6 +38,7 @@
 #define FAULT_LOADSTATE_THROWS 6
 #define FAULT_BLOCK_SIZE_ONE 7
 #define FAULT_LEAKS_LISTENER 8
+#define FAULT_HANGS_ON_NOTE 9
 
 #ifndef FAULT
 #define FAULT FAULT_NONE
@@ -175,6 +177,11 @@ public:
         if ((midi[0] & 0xF0) == 0x90 && midi[2] != 0) {
             volatile int* volatile nowhere = nullptr;
             *nowhere = midi[1];
+        }
+#elif FAULT == FAULT_HANGS_ON_NOTE
+        if ((midi[0] & 0xF0) == 0x90 && midi[2] != 0) {
+            for (;;)
+                Sleep(50);
         }
 #endif
         Event& event = queue[queued++];
