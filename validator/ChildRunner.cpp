@@ -114,8 +114,9 @@ ChildRunner::Attempt ChildRunner::attempt(ChildChannel& channel, const std::vect
         outcome.failure = format("the child process ended with exit code 0x%08lX (%s) before the check ended",
                                  static_cast<unsigned long>(exitCode), exceptionName(exitCode).c_str()) +
                           during;
-        // Not one engine call made and no check begun: the process never got going.
-        outcome.neverStarted = started == 0 && channel.startedChecks() == 0 && last.empty() && outcome.results.empty();
+        // No check begun and not one engine call made (loading the engine is
+        // the first): the process never got going.
+        outcome.neverStarted = channel.startedChecks() == 0 && channel.engineCalls() == 0;
     }
     return outcome;
 }
@@ -142,25 +143,24 @@ std::vector<Verdict> ChildRunner::run(const std::vector<std::string>& names,
                 Sleep(250);
             }
         }
+        // The batch's first verdict carries the restarts.
         size_t done = 0;
-        for (Verdict verdict : outcome.results) {
-            if (done < batch.size() && verdict.name == batch[done]) {
-                if (done == 0)
-                    verdict.notes.insert(verdict.notes.end(), restarts.begin(), restarts.end());
-                verdicts.push_back(verdict);
-                reported(verdict);
-                ++done;
-            }
-        }
-        if (done < batch.size()) {
-            Verdict verdict;
-            verdict.name = batch[done];
-            verdict.fail(outcome.failure.empty() ? "the child process gave no result" : outcome.failure);
+        auto deliver = [&](Verdict verdict) {
             if (done == 0)
                 verdict.notes.insert(verdict.notes.end(), restarts.begin(), restarts.end());
             verdicts.push_back(verdict);
             reported(verdict);
             ++done;
+        };
+        for (const Verdict& verdict : outcome.results) {
+            if (done < batch.size() && verdict.name == batch[done])
+                deliver(verdict);
+        }
+        if (done < batch.size()) {
+            Verdict verdict;
+            verdict.name = batch[done];
+            verdict.fail(outcome.failure.empty() ? "the child process gave no result" : outcome.failure);
+            deliver(verdict);
         }
         pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(done));
     }
