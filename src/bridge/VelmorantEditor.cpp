@@ -1,5 +1,7 @@
 #include "bridge/VelmorantEditor.h"
 
+namespace bridge {
+
 VelmorantEditor::VelmorantEditor(AudioEffect* effect, SoftSynth* engine)
     : AEffEditor(effect), rect{0, 0, 0, 0}, engine(engine)
 {
@@ -39,3 +41,5 @@ void VelmorantEditor::close()
 }
 
 void VelmorantEditor::idle() {}
+
+}  // namespace bridge

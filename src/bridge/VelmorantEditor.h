@@ -8,6 +8,8 @@
 
 class AudioEffect;
 
+namespace bridge {
+
 class VelmorantEditor : public AEffEditor {
 public:
     // engine may be null; the editor then reports an empty rectangle.
@@ -27,3 +29,5 @@ protected:
     ERect rect;
     SoftSynth* engine;  // not owned
 };
+
+}  // namespace bridge

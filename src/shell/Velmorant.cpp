@@ -46,7 +46,7 @@ Velmorant::Velmorant(HostCallback hostCallback)
             programsAreChunks(true);
             isSynth(true);
             effect.uniqueID = engine->getUniqueId();
-            setEditor(new (std::nothrow) VelmorantEditor(this, engine));
+            setEditor(new (std::nothrow) bridge::VelmorantEditor(this, engine));
             engine->callback = &Velmorant::engineCallback;
             engine->context = this;
         }
