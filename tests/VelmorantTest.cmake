@@ -7,6 +7,12 @@
 # Every test sees include/ and the VST records: the fake host, the test
 # engines and the staging helpers in tests/support speak them.
 set(VELMORANT_GTEST_PASSED "\\[  PASSED  \\] [0-9]+ test")
+# Lines that fail any test whatever its exit code and pass pattern: Wine's
+# report of an undefined-behaviour trap (the x86_64-ubsan build; a trap can
+# end a program with exit code 0, or end a child process whose parent carries
+# on), and scripts/heap-run's verdict on a heap error or a crash (the
+# x86_64-heap run). Every test sets FAIL_REGULAR_EXPRESSION to include them.
+set(VELMORANT_TEST_FAILURES "Unhandled illegal instruction|heap check: FAILED")
 
 add_library(velmorant_test_main STATIC ${CMAKE_CURRENT_LIST_DIR}/support/TestMain.cpp)
 target_link_libraries(velmorant_test_main PUBLIC GTest::gtest)
@@ -23,7 +29,7 @@ function(velmorant_test)
              WORKING_DIRECTORY ${VELMORANT_OUTPUT_DIR})
     set_tests_properties(${T_NAME} PROPERTIES TIMEOUT 1200 SKIP_RETURN_CODE 77
                          PASS_REGULAR_EXPRESSION "${VELMORANT_GTEST_PASSED}"
-                         FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]")
+                         FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]|${VELMORANT_TEST_FAILURES}")
 endfunction()
 
 # velmorant_display_test(NAME TARGET FILTER)
@@ -43,5 +49,5 @@ function(velmorant_display_test name target filter)
     set_tests_properties(${name} PROPERTIES ENVIRONMENT VELMORANT_DISPLAY=null TIMEOUT 600
                          SKIP_RETURN_CODE 77
                          PASS_REGULAR_EXPRESSION "${VELMORANT_GTEST_PASSED}"
-                         FAIL_REGULAR_EXPRESSION "\\[  (FAILED|SKIPPED) \\]")
+                         FAIL_REGULAR_EXPRESSION "\\[  (FAILED|SKIPPED) \\]|${VELMORANT_TEST_FAILURES}")
 endfunction()
