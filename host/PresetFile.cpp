@@ -1,10 +1,11 @@
 #include "PresetFile.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+
+#include "common/FourCharacterCode.h"
 
 namespace host {
 
@@ -53,16 +54,6 @@ bool tagIs(const char* field, const char* tag)
     return std::memcmp(field, tag, 4) == 0;
 }
 
-std::string tagText(const char* field)
-{
-    std::string text;
-    for (int i = 0; i < 4; ++i) {
-        const unsigned char c = static_cast<unsigned char>(field[i]);
-        text += std::isprint(c) ? static_cast<char>(c) : '.';
-    }
-    return text;
-}
-
 std::string nameOf(const char (&field)[28])
 {
     size_t length = 0;
@@ -84,7 +75,7 @@ bool recordExtent(const std::vector<uint8_t>& bytes, size_t at, size_t headerSiz
     }
     if (std::memcmp(bytes.data() + at, "CcnK", 4) != 0) {
         error = what + " does not start with 'CcnK' (it has '" +
-                tagText(reinterpret_cast<const char*>(bytes.data() + at)) + "'): it is not a preset";
+                common::fourCharacterText(reinterpret_cast<const char*>(bytes.data() + at)) + "'): it is not a preset";
         return false;
     }
     const uint64_t byteSize = bigEndian(bytes.data() + at + 4);
@@ -152,15 +143,15 @@ bool parseProgram(const std::vector<uint8_t>& bytes, size_t at, bool insideBank,
     std::memcpy(&header, bytes.data() + at, sizeof header);
     const bool chunk = tagIs(header.fxMagic, "FPCh");
     if (!tagIs(header.fxMagic, "FxCk") && !(chunk && !insideBank)) {
-        error = what + " has the kind '" + tagText(header.fxMagic) + "' where '" +
+        error = what + " has the kind '" + common::fourCharacterText(header.fxMagic) + "' where '" +
                 (insideBank ? "FxCk'" : "FxCk' or 'FPCh'") + " belongs";
         return false;
     }
     const int32_t fxID = static_cast<int32_t>(wordOf(header.fxID));
     const uint32_t numParams = wordOf(header.numParams);
     if (insideBank && fxID != preset.fxID) {
-        error = what + " is for another plug-in (id '" + presetIdText(fxID) + "', the bank's is '" +
-                presetIdText(preset.fxID) + "')";
+        error = what + " is for another plug-in (id '" + common::fourCharacterText(fxID) + "', the bank's is '" +
+                common::fourCharacterText(preset.fxID) + "')";
         return false;
     }
     if (numParams > maxParameters) {
@@ -353,8 +344,8 @@ bool presetFitsPlugin(const PresetFile& preset, const std::string& fileName, con
                       std::string& error)
 {
     if (preset.fxID != target.uniqueID) {
-        error = fileName + " is for another plug-in (id '" + presetIdText(preset.fxID) + "', this one is '" +
-                presetIdText(target.uniqueID) + "')";
+        error = fileName + " is for another plug-in (id '" + common::fourCharacterText(preset.fxID) +
+                "', this one is '" + common::fourCharacterText(target.uniqueID) + "')";
         return false;
     }
     if (preset.isChunk) {
@@ -377,15 +368,6 @@ bool presetFitsPlugin(const PresetFile& preset, const std::string& fileName, con
         return false;
     }
     return true;
-}
-
-std::string presetIdText(int32_t id)
-{
-    char tag[4];
-    for (int i = 0; i < 4; ++i) {
-        tag[i] = static_cast<char>((static_cast<uint32_t>(id) >> (24 - 8 * i)) & 0xFF);
-    }
-    return tagText(tag);
 }
 
 }  // namespace host

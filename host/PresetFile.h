@@ -104,7 +104,4 @@ struct PresetTarget {
 bool presetFitsPlugin(const PresetFile& preset, const std::string& fileName, const PresetTarget& target,
                       std::string& error);
 
-// A four-character id as text, '.' for bytes that do not print.
-std::string presetIdText(int32_t id);
-
 }  // namespace host

@@ -4,8 +4,8 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
+
+#include "common/Files.h"
 
 namespace host {
 
@@ -14,24 +14,6 @@ namespace {
 // A bank is saved program by program up to this many; a larger count is
 // taken as damage rather than looped over.
 constexpr int32_t maxBankPrograms = 4096;
-// Larger than any preset: a path to something else entirely.
-constexpr std::streamoff maxPresetFileBytes = 256 * 1024 * 1024;
-
-bool readPresetBytes(const std::string& path, std::vector<uint8_t>& bytes)
-{
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    if (!file) {
-        return false;
-    }
-    const std::streamoff size = file.tellg();
-    if (size < 0 || size > maxPresetFileBytes) {
-        return false;
-    }
-    file.seekg(0);
-    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    return !file.bad() && static_cast<std::streamoff>(bytes.size()) == size;
-}
-
 void setProgramName(PluginInstance& plugin, const std::string& name)
 {
     char text[presetNameLength + 1] = {};
@@ -77,7 +59,7 @@ PresetTarget presetTargetOf(PluginInstance& plugin)
 bool loadPreset(PluginInstance& plugin, const std::string& path, std::string& error)
 {
     std::vector<uint8_t> bytes;
-    if (!readPresetBytes(path, bytes)) {
+    if (!common::readFile(path, bytes)) {
         error = "cannot read the preset file '" + path + "'";
         return false;
     }
@@ -170,10 +152,7 @@ bool savePreset(PluginInstance& plugin, const std::string& path, const std::stri
         return false;
     }
     const std::vector<uint8_t> bytes = serializePresetFile(preset);
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    file.close();
-    if (file.fail()) {
+    if (!common::writeFile(path, bytes)) {
         error = "cannot write the preset file '" + path + "'";
         return false;
     }

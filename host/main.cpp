@@ -5,8 +5,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -23,6 +21,8 @@
 #include "Transport.h"
 #include "VelmorantVersion.h"
 #include "WavWriter.h"
+#include "common/Files.h"
+#include "common/FourCharacterCode.h"
 
 namespace {
 
@@ -46,24 +46,6 @@ int fail(int code, const std::string& message)
     return code;
 }
 
-bool readFile(const std::string& path, std::vector<uint8_t>& bytes)
-{
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        return false;
-    }
-    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    return !file.bad();
-}
-
-bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes)
-{
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    file.close();
-    return !file.fail();
-}
-
 std::string lowered(std::string text)
 {
     for (char& c : text) {
@@ -71,16 +53,6 @@ std::string lowered(std::string text)
     }
     while (!text.empty() && text.back() == ' ') {
         text.pop_back();
-    }
-    return text;
-}
-
-std::string fourCharacters(int32_t id)
-{
-    std::string text;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        const char c = static_cast<char>((id >> shift) & 0xFF);
-        text += std::isprint(static_cast<unsigned char>(c)) ? c : '.';
     }
     return text;
 }
@@ -93,7 +65,7 @@ void listPlugin(PluginInstance& plugin)
     std::printf("product: %s\n", plugin.text(effGetProductString, 0, 64).c_str());
     std::printf("vendor version: %lld\n", static_cast<long long>(plugin.dispatch(effGetVendorVersion)));
     std::printf("VST version: %lld\n", static_cast<long long>(plugin.dispatch(effGetVstVersion)));
-    std::printf("unique id: '%s' (0x%08X)\n", fourCharacters(record.uniqueID).c_str(),
+    std::printf("unique id: '%s' (0x%08X)\n", common::fourCharacterText(record.uniqueID).c_str(),
                 static_cast<unsigned>(record.uniqueID));
     const intptr_t category = plugin.dispatch(effGetPlugCategory);
     std::printf("category: %lld%s\n", static_cast<long long>(category), category == 2 ? " (instrument)" : "");
@@ -217,7 +189,7 @@ int run(const Options& options)
     }
     if (!options.loadStatePath.empty()) {
         std::vector<uint8_t> state;
-        if (!readFile(options.loadStatePath, state)) {
+        if (!common::readFile(options.loadStatePath, state)) {
             return fail(ExitBadInput, "cannot read the state file '" + options.loadStatePath + "'");
         }
         if (!plugin.setChunk(state, error)) {
@@ -239,7 +211,7 @@ int run(const Options& options)
         if (!plugin.getChunk(state, error)) {
             return fail(ExitCannotWrite, error);
         }
-        if (!writeFile(options.saveStatePath, state)) {
+        if (!common::writeFile(options.saveStatePath, state)) {
             return fail(ExitCannotWrite, "cannot write the state file '" + options.saveStatePath + "'");
         }
         if (!options.quiet) {
@@ -260,7 +232,7 @@ int run(const Options& options)
         if (!captureEditor(plugin, picture, error)) {
             return fail(ExitCannotWrite, error);
         }
-        if (!writeFile(options.editorShotPath, encodePng(picture.width, picture.height, picture.rgb))) {
+        if (!common::writeFile(options.editorShotPath, encodePng(picture.width, picture.height, picture.rgb))) {
             return fail(ExitCannotWrite, "cannot write the picture '" + options.editorShotPath + "'");
         }
         if (!options.quiet) {
@@ -276,7 +248,7 @@ int run(const Options& options)
         sequence = builtInPhrase();
     } else {
         std::vector<uint8_t> bytes;
-        if (!readFile(options.midiPath, bytes)) {
+        if (!common::readFile(options.midiPath, bytes)) {
             return fail(ExitBadInput, "cannot read the MIDI file '" + options.midiPath + "'");
         }
         if (!parseMidiFile(bytes, sequence, error)) {

@@ -5,7 +5,8 @@
 # Wine ends early, even with exit code 0, fails. A run in which a case skipped
 # exits with 77 (tests/support/TestMain.cpp) and shows as skipped.
 # Every test sees include/ and the VST records: the fake host, the test
-# engines and the staging helpers in tests/support speak them.
+# engines and the staging helpers in tests/support speak them; and the
+# plumbing the programs share (common/).
 set(VELMORANT_GTEST_PASSED "\\[  PASSED  \\] [0-9]+ test")
 # Lines that fail any test whatever its exit code and pass pattern: Wine's
 # report of an undefined-behaviour trap (the x86_64-ubsan build; a trap can
@@ -20,7 +21,8 @@ target_link_libraries(velmorant_test_main PUBLIC GTest::gtest)
 function(velmorant_test)
     cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;DEPENDS" ${ARGN})
     add_executable(${T_NAME} ${T_SOURCES})
-    target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} velmorant_api velmorant_vst_abi velmorant_test_main)
+    target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} velmorant_api velmorant_vst_abi velmorant_common
+                          velmorant_test_main)
     velmorant_runtime(${T_NAME})
     if(T_DEPENDS)
         add_dependencies(${T_NAME} ${T_DEPENDS})

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/PluginStage.h"
 #include "vst/VstAbi.h"
 
 namespace validator {
@@ -36,9 +37,8 @@ public:
     static int32_t midiEventsReceived();
 
 private:
-    std::string folder;
+    common::PluginStage stage;
     std::string error;
-    void* module = nullptr;
 };
 
 }  // namespace validator

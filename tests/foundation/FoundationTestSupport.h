@@ -22,12 +22,6 @@ inline std::string executablePath()
     return path;
 }
 
-inline std::string executableFolder()
-{
-    std::string path = executablePath();
-    return path.substr(0, path.rfind('\\') + 1);
-}
-
 inline bool isDirectory(const std::string& path)
 {
     DWORD attributes = GetFileAttributesA(path.c_str());
@@ -41,44 +35,6 @@ inline bool createFile(const std::string& path)
         return false;
     CloseHandle(file);
     return true;
-}
-
-// Copies the files of `from` into the new folder `to`.
-inline bool copyFiles(const std::string& from, const std::string& to)
-{
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((from + "*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return false;
-    bool ok = CreateDirectoryA(to.c_str(), nullptr) != 0;
-    do {
-        std::string name = found.cFileName;
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            ok = ok && CopyFileA((from + name).c_str(), (to + name).c_str(), FALSE);
-        }
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return ok;
-}
-
-inline void removeFolderTree(const std::string& folder)
-{
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                removeFolderTree(folder + name + "\\");
-            } else {
-                DeleteFileA((folder + name).c_str());
-            }
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(folder.c_str());
 }
 
 }  // namespace FoundationTest

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "FoundationTestSupport.h"
+#include "common/Folders.h"
 #include "foundation/ModulePaths.h"
 #include "foundation/ModuleState.h"
 
@@ -27,7 +28,7 @@ protected:
     }
     void TearDown() override
     {
-        FoundationTest::removeFolderTree(base + unique + "/");
+        common::deleteFolder(base + unique + "/");
         initModule("Velmorant", GetModuleHandleA(nullptr), DLL_PROCESS_ATTACH);
     }
 
@@ -83,7 +84,7 @@ TEST(FoundationPaths, SlashConversionsKeepTheNetworkPrefixAndLeaveOtherSharersAl
 
 TEST_F(FoundationFolders, SystemFoldersAreExistingDirectoriesInSlashFormEndingInOneSlash)
 {
-    std::string moduleForm = FoundationTest::executableFolder();
+    std::string moduleForm = common::executableFolder();
     for (char& c : moduleForm)
         c = c == '\\' ? '/' : c;
     EXPECT_EQ(moduleForm, systemFolder(ModuleFolder).c_str());
@@ -116,7 +117,7 @@ TEST_F(FoundationFolders, FolderPathSkipsEmptyComponentsAndCreateFolderPathCreat
 TEST_F(FoundationFolders, CreateFolderPathFallsBackToTheModuleFolderWhereAFileStandsInTheWay)
 {
     // The module folder keeps its "\" form; the failed component is dropped.
-    std::string folder = FoundationTest::executableFolder();
+    std::string folder = common::executableFolder();
     EXPECT_EQ(folder + "/", createFolderPath(UserAppData, (unique + "/blocker").c_str()).c_str());
 
     std::string inner = FoundationTest::uniqueName("velmorant-fallback");

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "FoundationTestSupport.h"
+#include "common/Folders.h"
 #include "foundation/ModuleState.h"
 
 using namespace Korvanta;
@@ -30,7 +31,7 @@ TEST(FoundationModule, InitModuleRecordsTheExecutablesPathAndIgnoresOtherReasons
         initModule("Other", reinterpret_cast<HMODULE>(0x10), reason, "Else");
     }
     std::string path = FoundationTest::executablePath();
-    std::string folder = FoundationTest::executableFolder();
+    std::string folder = common::executableFolder();
     EXPECT_EQ(exe, moduleHandle());
     EXPECT_EQ(path, modulePath().c_str());
     EXPECT_EQ(folder, moduleFolder().c_str());
@@ -65,11 +66,11 @@ TEST(FoundationModule, EntryPointOfAStagedCopyRecordsItsOwnFolderAndTheVelmorant
     ASSERT_TRUE(CreateDirectoryA(root.c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryA(staged.c_str(), nullptr));
 
-    std::string bin = FoundationTest::executableFolder();
+    std::string bin = common::executableFolder();
     bool copied = CopyFileA((bin + "FoundationProbe.dll").c_str(), (staged + "FoundationProbe.dll").c_str(), FALSE);
     // i686 binaries find the shared runtime through the private assembly beside them.
     if (copied && FoundationTest::isDirectory(bin + "Velmorant.Runtime")) {
-        copied = FoundationTest::copyFiles(bin + "Velmorant.Runtime\\", staged + "Velmorant.Runtime\\");
+        copied = common::copyFolder(bin + "Velmorant.Runtime\\", staged + "Velmorant.Runtime\\");
     }
     HMODULE library = copied ? LoadLibraryA((staged + "FoundationProbe.dll").c_str()) : nullptr;
     DWORD loadError = library ? 0 : GetLastError();
@@ -84,7 +85,7 @@ TEST(FoundationModule, EntryPointOfAStagedCopyRecordsItsOwnFolderAndTheVelmorant
     }
     if (library)
         FreeLibrary(library);
-    FoundationTest::removeFolderTree(root);
+    common::deleteFolder(root);
 
     EXPECT_TRUE(copied);
     EXPECT_NE(nullptr, library) << "LoadLibrary error " << loadError;

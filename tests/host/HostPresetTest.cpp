@@ -11,6 +11,7 @@
 #include "Renderer.h"
 #include "Transport.h"
 #include "WavWriter.h"
+#include "common/FourCharacterCode.h"
 
 namespace {
 
@@ -175,7 +176,7 @@ TEST(FactoryPresets, AtLeastEightAreThereEachNamedAfterItsFile)
         ASSERT_TRUE(parsePresetFile(readBytes(path), preset, error)) << path << ": " << error;
         EXPECT_FALSE(preset.isBank) << path;
         EXPECT_TRUE(preset.isChunk) << path;
-        EXPECT_EQ(presetIdText(preset.fxID), "Vlmt") << path;
+        EXPECT_EQ(common::fourCharacterText(preset.fxID), "Vlmt") << path;
         EXPECT_EQ(preset.programs[0].name, stem(path));
     }
 }
@@ -234,13 +235,13 @@ TEST(PresetTransfer, RefusedFilesLeaveThePlugInAsItWas)
     ScratchFolder scratch;
     std::vector<uint8_t> otherId = good;
     std::memcpy(otherId.data() + 16, "abcd", 4);
-    writeBytes(scratch / "other.fxp", otherId);
-    writeBytes(scratch / "short.fxp", std::vector<uint8_t>(good.begin(), good.end() - 1));
+    common::writeFile(scratch / "other.fxp", otherId);
+    common::writeFile(scratch / "short.fxp", std::vector<uint8_t>(good.begin(), good.end() - 1));
     PresetFile values;
     values.fxID = 0x566C6D74;
     values.programs.resize(1);
     values.programs[0].parameters.assign(13, 0.5f);  // one short of the plug-in's 14
-    writeBytes(scratch / "thirteen.fxp", serializePresetFile(values));
+    common::writeFile(scratch / "thirteen.fxp", serializePresetFile(values));
 
     LoadedPlugin loaded;
     ASSERT_TRUE(loaded.loaded);
@@ -289,7 +290,7 @@ TEST(PresetTransfer, WithoutChunksProgramsAndBanksAreParameterValues)
 
     // Written, changed, read back: setParameter restores every value.
     ScratchFolder scratch;
-    writeBytes(scratch / "values.fxp", serializePresetFile(program));
+    common::writeFile(scratch / "values.fxp", serializePresetFile(program));
     loaded.instance.setParameter(5, 0.9f);
     ASSERT_TRUE(loadPreset(loaded.instance, scratch / "values.fxp", error)) << error;
     for (int32_t index = 0; index < 14; ++index) {
@@ -329,7 +330,7 @@ TEST(PresetOptions, TheProgramRefusesBadPresetsWithFiveAndUnwritableOnesWithSix)
     ScratchFolder scratch;
     std::vector<uint8_t> otherId = readBytes(factoryPresets().at(0));
     std::memcpy(otherId.data() + 16, "abcd", 4);
-    writeBytes(scratch / "preset.fxp", otherId);
+    common::writeFile(scratch / "preset.fxp", otherId);
     const HostRun refused =
         runHost({plugin(), "--load-preset", "preset.fxp", "--save-state", scratch / "after.state"}, scratch);
     EXPECT_EQ(refused.exitCode, 5u);

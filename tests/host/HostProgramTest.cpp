@@ -79,8 +79,8 @@ TEST(HostProgram, GarbageStateFileLeavesTheDefaultSound)
     for (size_t i = 0; i < garbage.size(); ++i) {
         garbage[i] = static_cast<uint8_t>(i * 131 + 7);
     }
-    writeBytes(scratch / "garbage.state", garbage);
-    writeBytes(scratch / "empty.state", {});
+    common::writeFile(scratch / "garbage.state", garbage);
+    common::writeFile(scratch / "empty.state", {});
     const HostRun plain = render(scratch, "plain.wav");
     ASSERT_EQ(plain.exitCode, 0u) << plain.err;
     for (const char* state : {"garbage.state", "empty.state"}) {
@@ -103,7 +103,7 @@ TEST(HostProgram, RefusesMissingFilesAndLibrariesThatAreNotPlugins)
               std::string::npos)
         << engineOnly.err;
 
-    writeBytes(scratch / "text.dll", {'n', 'o', 't', ' ', 'a', ' ', 'D', 'L', 'L'});
+    common::writeFile(scratch / "text.dll", {'n', 'o', 't', ' ', 'a', ' ', 'D', 'L', 'L'});
     const HostRun text = runHost({scratch / "text.dll"}, scratch);
     EXPECT_EQ(text.exitCode, 3u);
     EXPECT_NE(text.err.find("cannot load"), std::string::npos) << text.err;

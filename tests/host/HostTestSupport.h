@@ -10,12 +10,12 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "../support/Emulation.h"
+#include "common/Files.h"
+#include "common/Folders.h"
 
 namespace {
 
@@ -27,22 +27,14 @@ struct HostRun {
 
 [[maybe_unused]] std::string binaryFolder()
 {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path);
-    return folder.substr(0, folder.find_last_of("\\/") + 1);
+    return common::executableFolder();
 }
 
+// The whole file; empty when it cannot be read.
 [[maybe_unused]] std::vector<uint8_t> readBytes(const std::string& path)
 {
-    std::ifstream file(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-[[maybe_unused]] void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes)
-{
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    std::vector<uint8_t> bytes;
+    return common::readFile(path, bytes) ? bytes : std::vector<uint8_t>();
 }
 
 // A folder for one test, removed with everything in it afterwards.
@@ -50,24 +42,11 @@ class ScratchFolder {
 public:
     ScratchFolder()
     {
-        char temp[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, temp);
-        path = std::string(temp) + "velmorant-host-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+        path = common::temporaryFolder() + "velmorant-host-test-" + std::to_string(GetCurrentProcessId()) + "-" +
                std::to_string(GetTickCount()) + "-" + std::to_string(counter++) + "\\";
         CreateDirectoryA(path.c_str(), nullptr);
     }
-    ~ScratchFolder()
-    {
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((path + "*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                DeleteFileA((path + found.cFileName).c_str());
-            } while (FindNextFileA(search, &found));
-            FindClose(search);
-        }
-        RemoveDirectoryA(path.c_str());
-    }
+    ~ScratchFolder() { common::deleteFolder(path); }
     std::string operator/(const std::string& name) const { return path + name; }
 
     std::string path;

@@ -161,8 +161,8 @@ TEST(PngWriter, SamplePicturesForAnIndependentDecoder)
         for (const PngChunk& chunk : chunks) {
             EXPECT_TRUE(chunk.crcMatches) << i << " " << chunk.type;
         }
-        writeBytes(target + "sample" + std::to_string(i) + ".png", png);
-        writeBytes(target + "sample" + std::to_string(i) + ".rgb", pictures[i].rgb);
+        common::writeFile(target + "sample" + std::to_string(i) + ".png", png);
+        common::writeFile(target + "sample" + std::to_string(i) + ".rgb", pictures[i].rgb);
         EXPECT_EQ(readBytes(target + "sample" + std::to_string(i) + ".png"), png);
     }
     if (length == 0) {

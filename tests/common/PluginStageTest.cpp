@@ -1,0 +1,84 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "common/Folders.h"
+#include "common/PluginStage.h"
+
+namespace {
+
+bool exists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+TEST(PluginStage, StagesThePlugInAndItsEngineUnderOneNameAndRemovesThemAfterwards)
+{
+    std::string folder;
+    {
+        common::PluginStage stage("VelCommon", "Staged");
+        ASSERT_TRUE(stage.created());
+        folder = stage.folder();
+        EXPECT_EQ(
+            folder.rfind(common::temporaryFolder() + "VelCommon" + std::to_string(GetCurrentProcessId()) + "_", 0), 0u)
+            << folder;
+        EXPECT_EQ(folder.back(), '\\');
+        const std::string bin = common::executableFolder();
+        ASSERT_TRUE(stage.stagePlugin(bin + "Velmorant.dll"));
+        ASSERT_TRUE(stage.stageEngine(bin + "VelmorantEngine.dll"));
+        ASSERT_TRUE(stage.stageRuntime(bin));
+        EXPECT_EQ(stage.path(), folder + "Staged.dll");
+        EXPECT_EQ(stage.enginePath(), folder + "StagedEngine.dll");
+        EXPECT_TRUE(exists(stage.enginePath()));
+#if !defined(_WIN64)
+        EXPECT_TRUE(exists(folder + common::runtimeFolderName + "\\libstdc++-6.dll"));
+#endif
+        EXPECT_FALSE(stage.stage(bin + "NoSuchFile.dll", "x.dll"));
+
+        ASSERT_TRUE(stage.load());
+        EXPECT_NE(GetProcAddress(static_cast<HMODULE>(stage.module()), "VSTPluginMain"), nullptr);
+        stage.unload();
+        EXPECT_EQ(stage.module(), nullptr);
+        EXPECT_TRUE(stage.load());
+    }
+    EXPECT_FALSE(exists(folder));
+}
+
+TEST(PluginStage, TwoStagesOfOneProcessGetFoldersOfTheirOwn)
+{
+    common::PluginStage first("VelCommon", "Same");
+    common::PluginStage second("VelCommon", "Same");
+    ASSERT_TRUE(first.created());
+    ASSERT_TRUE(second.created());
+    EXPECT_NE(first.folder(), second.folder());
+}
+
+// The stages of a process that has ended go; this process's own stay.
+TEST(PluginStage, SweepingDeletesOnlyTheStagesOfEndedProcesses)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child = {};
+    char command[] = "cmd.exe /c exit";
+    ASSERT_TRUE(CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                               &child));
+    WaitForSingleObject(child.hProcess, 30000);
+    const std::string ended = std::to_string(child.dwProcessId);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+
+    const std::string temp = common::temporaryFolder();
+    const std::string left = temp + "VelSweep" + ended + "_1_1";
+    ASSERT_TRUE(CreateDirectoryA(left.c_str(), nullptr));
+    CreateDirectoryA((left + "\\inner").c_str(), nullptr);
+    common::PluginStage own("VelSweep", "Own");
+    ASSERT_TRUE(own.created());
+
+    common::PluginStage::sweepLeftovers("VelSweep");
+    EXPECT_FALSE(exists(left));
+    EXPECT_TRUE(exists(own.folder()));
+    common::deleteFolder(left);
+}
+
+}  // namespace
