@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -36,6 +37,29 @@ bool toNumber(const std::string& text, double minimum, double maximum, double& v
         return false;
     }
     value = parsed;
+    return true;
+}
+
+// "LEFT,RIGHT,Y[,Y...]" into the options' drag lines.
+bool toDragLines(const std::string& text, Options& options)
+{
+    std::vector<int32_t> numbers;
+    size_t start = 0;
+    while (start <= text.size()) {
+        const size_t comma = std::min(text.find(',', start), text.size());
+        int32_t number = 0;
+        if (!toInteger(text.substr(start, comma - start), 0, 32767, number)) {
+            return false;
+        }
+        numbers.push_back(number);
+        start = comma + 1;
+    }
+    if (numbers.size() < 3 || numbers[0] >= numbers[1]) {
+        return false;
+    }
+    options.dragLeft = numbers[0];
+    options.dragRight = numbers[1];
+    options.dragHeights.assign(numbers.begin() + 2, numbers.end());
     return true;
 }
 
@@ -81,6 +105,9 @@ const char* usageText()
            "  --edit-every SECONDS   soak: drag a slider in the plug-in's window this often\n"
            "                         (default 1, 0: never)\n"
            "  --report-every SECONDS soak: print the memory this often\n"
+           "  --drag-at L,R,Y[,Y...] soak: drag from near L to near R (pixels of the plug-in's window)\n"
+           "                         along each height Y in turn (default: across the middle half\n"
+           "                         of the window at five heights)\n"
            "  --load-preset FILE     apply a .fxp program or .fxb bank (after --load-state, before --set)\n"
            "  --save-preset FILE     save the program (.fxp) or the bank (.fxb) after the loads and --set\n"
            "  --preset-name NAME     name the saved program (up to 27 characters)\n"
@@ -177,6 +204,12 @@ bool parseCommandLine(const std::vector<std::string>& arguments, Options& option
                                                            : options.reportEverySeconds;
             if (!value(text) || !toNumber(text, 0.0, 24 * 3600, seconds) || (seconds > 0.0 && seconds < 0.01)) {
                 error = argument + " takes 0 (never) or seconds from 0.01 to a day";
+                return false;
+            }
+        } else if (argument == "--drag-at") {
+            if (!value(text) || !toDragLines(text, options)) {
+                error = "--drag-at takes LEFT,RIGHT,Y[,Y...] in pixels of the plug-in's window (0 to 32767), "
+                        "LEFT below RIGHT";
                 return false;
             }
         } else if (argument == "--timesig") {

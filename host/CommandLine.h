@@ -41,6 +41,11 @@ struct Options {
     double stateEverySeconds = 5.0;
     double editEverySeconds = 1.0;
     double reportEverySeconds = 0.0;
+    // --drag-at: where the soak drags in the plug-in's window; no heights:
+    // across the rectangle the plug-in gives for its editor.
+    int32_t dragLeft = 0;
+    int32_t dragRight = 0;
+    std::vector<int32_t> dragHeights;
 
     // Presets in the exchange format (.fxp program, .fxb bank) and a picture
     // of the editor.

@@ -15,15 +15,26 @@ namespace host {
 
 namespace {
 
-// Where a user's mouse finds the reference engine's sliders: one row per
-// parameter under a title, each with a bar to drag.
-constexpr int titleHeight = 36;
-constexpr int rowHeight = 24;
-constexpr int barLeft = 96;
-constexpr int barWidth = 220;
-// Detune, cutoff, resonance, envelope amount, LFO amount: rows that change
-// the sound but neither its level nor the MIDI output mode.
-constexpr int dragRows[] = {1, 2, 3, 4, 10};
+// Lines across the middle half of the editor's rectangle, at five heights
+// spread over it; none when the plug-in gives no usable rectangle.
+DragLines linesAcross(const ERect* rectangle)
+{
+    DragLines lines;
+    if (rectangle == nullptr) {
+        return lines;
+    }
+    const int32_t width = rectangle->right - rectangle->left;
+    const int32_t height = rectangle->bottom - rectangle->top;
+    if (width < 4 || height < 6) {
+        return lines;
+    }
+    lines.left = width / 4;
+    lines.right = width * 3 / 4;
+    for (int32_t line = 1; line <= 5; ++line) {
+        lines.heights.push_back(height * line / 6);
+    }
+    return lines;
+}
 // Every so many state restores the host also suspends and resumes the
 // plug-in around it, as hosts do when a project is reloaded.
 constexpr int64_t restoresPerRestart = 10;
@@ -72,14 +83,14 @@ void pumpMessages()
     }
 }
 
-// One press, two moves and a release along a slider, at places that differ
-// from drag to drag.
-void drag(HWND editor, int64_t number)
+// One press, two moves and a release along one of the lines, at places that
+// differ from drag to drag.
+void drag(HWND editor, const DragLines& lines, int64_t number)
 {
-    const int row = dragRows[number % static_cast<int64_t>(std::size(dragRows))];
-    const int y = titleHeight + row * rowHeight + rowHeight / 2;
-    const int from = barLeft + static_cast<int>((number * 37) % barWidth);
-    const int to = barLeft + static_cast<int>((number * 91 + 50) % barWidth);
+    const int64_t span = lines.right - lines.left;
+    const int y = lines.heights[static_cast<size_t>(number % static_cast<int64_t>(lines.heights.size()))];
+    const int from = lines.left + static_cast<int>((number * 37) % span);
+    const int to = lines.left + static_cast<int>((number * 91 + 50) % span);
     SendMessageA(editor, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(from, y));
     SendMessageA(editor, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM((from + to) / 2, y));
     SendMessageA(editor, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(to, y));
@@ -126,10 +137,14 @@ bool runSoak(PluginInstance& plugin, const MidiSequence& sequence, const Transpo
 
     EditorFrame frame;
     HWND editor = nullptr;
+    DragLines lines = settings.drag;
     const bool withEditor = frame.window != nullptr && (plugin.record().flags & effFlagsHasEditor) != 0;
     if (withEditor) {
         ERect* rectangle = nullptr;
         plugin.dispatch(effEditGetRect, 0, 0, &rectangle);
+        if (lines.heights.empty()) {
+            lines = linesAcross(rectangle);
+        }
         plugin.dispatch(effEditOpen, 0, 0, frame.window);
         editor = frame.editorWindow();
         result.editorOpened = editor != nullptr;
@@ -153,7 +168,8 @@ bool runSoak(PluginInstance& plugin, const MidiSequence& sequence, const Transpo
     const int64_t idleEvery = framesOf(0.05, rate);  // a host's editor idle, 20 times a second
     const int64_t warmUp = std::min(framesOf(settings.warmUpSeconds, rate), total);
     int64_t nextState = stateEvery > 0 ? stateEvery : INT64_MAX;
-    int64_t nextEdit = editEvery > 0 && editor != nullptr ? editEvery : INT64_MAX;
+    const bool canDrag = editor != nullptr && !lines.heights.empty() && lines.right > lines.left;
+    int64_t nextEdit = editEvery > 0 && canDrag ? editEvery : INT64_MAX;
     int64_t nextReport = reportEvery > 0 ? reportEvery : INT64_MAX;
     int64_t nextIdle = idleEvery;
     bool warmedUp = warmUp == 0;
@@ -200,7 +216,7 @@ bool runSoak(PluginInstance& plugin, const MidiSequence& sequence, const Transpo
 
         // Between blocks, what the user and the host's main thread do.
         if (result.frames >= nextEdit) {
-            drag(editor, result.drags++);
+            drag(editor, lines, result.drags++);
             pumpMessages();
             nextEdit += editEvery;
         }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "MidiSequence.h"
 #include "PluginInstance.h"
@@ -15,6 +16,16 @@
 
 namespace host {
 
+// Where the drags go in the plug-in's window (its pixels): from near `left`
+// to near `right` along one of `heights` after the other. Without heights,
+// lines across the middle half of the rectangle the plug-in gives for its
+// editor, at five heights spread over it.
+struct DragLines {
+    int32_t left = 0;
+    int32_t right = 0;
+    std::vector<int32_t> heights;
+};
+
 struct SoakSettings {
     double seconds = 3600.0;  // audio to render
     int32_t blockSize = 64;
@@ -22,6 +33,7 @@ struct SoakSettings {
     double editEverySeconds = 1.0;    // one drag in the plug-in's window; 0: never
     double warmUpSeconds = 10.0;      // rendered (and at least 2 s of wall time) before the memory counts
     double reportEverySeconds = 0.0;  // memory lines on standard error during the run; 0: none
+    DragLines drag;
 };
 
 struct SoakResult {

@@ -4,6 +4,8 @@
 
 #include "BuiltInPhrase.h"
 #include "MidiFile.h"
+#include "ParameterLookup.h"
+#include "PluginInstance.h"
 #include "Transport.h"
 #include "WavWriter.h"
 
@@ -206,6 +208,25 @@ TEST(HostBuiltInPhrase, HasBalancedNotesInTickOrder)
     EXPECT_EQ(open, 0);
     EXPECT_EQ(phrase.notesPlayed(), 33);
     EXPECT_EQ(phrase.endTick, previous);
+}
+
+// --set's target: an index below the count, or a name without case and
+// trailing blanks; anything else names no parameter.
+TEST(HostParameterLookup, FindsAnIndexOrANameAndNothingElse)
+{
+    PluginInstance plugin;
+    std::string error;
+    ASSERT_EQ(plugin.load(binaryFolder() + "Velmorant.dll", error), LoadFailure::None) << error;
+    ASSERT_EQ(plugin.parameterCount(), 14);
+    int32_t index = -1;
+    EXPECT_TRUE(findParameter(plugin, "13", index));
+    EXPECT_EQ(index, 13);
+    EXPECT_TRUE(findParameter(plugin, "midi out  ", index));
+    EXPECT_EQ(index, 13);
+    EXPECT_TRUE(findParameter(plugin, "CUTOFF", index));
+    EXPECT_EQ(index, 2);
+    for (const char* nothing : {"14", "-1", "", "Cut", "2x", " Cutoff"})
+        EXPECT_FALSE(findParameter(plugin, nothing, index)) << nothing;
 }
 
 }  // namespace

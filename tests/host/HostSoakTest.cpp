@@ -33,6 +33,12 @@ TEST(HostSoak, OptionsAreReadAndNonsenseRefused)
     EXPECT_EQ(options.stateEverySeconds, 2.5);
     EXPECT_EQ(options.editEverySeconds, 0.0);
     EXPECT_EQ(options.reportEverySeconds, 30.0);
+    EXPECT_TRUE(options.dragHeights.empty());  // the plug-in's rectangle decides
+
+    ASSERT_TRUE(parseCommandLine({"p.dll", "--soak", "9", "--drag-at", "96,316,60,84"}, options, error)) << error;
+    EXPECT_EQ(options.dragLeft, 96);
+    EXPECT_EQ(options.dragRight, 316);
+    EXPECT_EQ(options.dragHeights, (std::vector<int32_t>{60, 84}));
 
     for (const std::vector<std::string>& bad : {std::vector<std::string>{"p.dll", "--soak", "0"},
                                                 {"p.dll", "--soak", "-5"},
@@ -40,7 +46,12 @@ TEST(HostSoak, OptionsAreReadAndNonsenseRefused)
                                                 {"p.dll", "--soak", "10", "--out", "x.wav"},
                                                 {"p.dll", "--state-every", "0.001"},
                                                 {"p.dll", "--edit-every", "-1"},
-                                                {"p.dll", "--report-every"}}) {
+                                                {"p.dll", "--report-every"},
+                                                {"p.dll", "--drag-at", "5,5,1"},
+                                                {"p.dll", "--drag-at", "1,2"},
+                                                {"p.dll", "--drag-at", "1,2,x"},
+                                                {"p.dll", "--drag-at", "1,2,3,"},
+                                                {"p.dll", "--drag-at", "1,40000,3"}}) {
         EXPECT_FALSE(parseCommandLine(bad, options, error)) << bad[1] << " " << (bad.size() > 2 ? bad[2] : "");
         EXPECT_FALSE(error.empty());
     }
@@ -75,7 +86,9 @@ TEST(HostSoak, LoopsThePhraseAndRestoredStatesReadBackUnchanged)
 }
 
 // Drags in the plug-in's own window make the engine report each change; the
-// plug-in passes every one to the host as automation. Needs a window station.
+// plug-in passes every one to the host as automation. Without --drag-at they
+// cross the middle of the window the plug-in reports, where the reference
+// engine has a slider at every height. Needs a window station.
 TEST(HostSoak, DragsInTheEditorReachTheHostAsAutomation)
 {
     ScratchFolder scratch;
@@ -88,6 +101,15 @@ TEST(HostSoak, DragsInTheEditorReachTheHostAsAutomation)
     EXPECT_EQ(figure(run.out, "drags: "), 6) << run.out;
     // A press and two moves per drag, each a reported change.
     EXPECT_EQ(figure(run.out, "automation from the plug-in: "), 18) << run.out;
+
+    // Along the reference engine's title, above its first slider, the same
+    // drags change nothing.
+    const HostRun title = runHost({plugin(), "--soak", "3", "--block", "64", "--state-every", "0", "--edit-every",
+                                   "0.5", "--drag-at", "96,316,12"},
+                                  scratch);
+    ASSERT_EQ(title.exitCode, 0u) << title.out << title.err;
+    EXPECT_EQ(figure(title.out, "drags: "), 6) << title.out;
+    EXPECT_EQ(figure(title.out, "automation from the plug-in: "), 0) << title.out;
 }
 
 }  // namespace
