@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "CommandLine.h"
-#include "EngineModule.h"
+#include "EngineInstance.h"
 #include "Verdict.h"
 
 namespace validator {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "EngineModule.h"
+#include "EngineInstance.h"
 
 namespace validator {
 

@@ -11,7 +11,7 @@
 #include "ChildChannel.h"
 #include "ChildRunner.h"
 #include "CommandLine.h"
-#include "EngineModule.h"
+#include "EngineInstance.h"
 #include "GuardedBuffer.h"
 #include "ImportPatcher.h"
 #include "Rendering.h"
