@@ -9,35 +9,67 @@ namespace validator {
 
 namespace {
 
-// One hook per function; mangled C++ names of both architectures map onto it.
+// C++ operators are imported by their mangled names, which spell size_t
+// "j" on i686 and "y" on x86_64.
+#if defined(_WIN64)
+#define VALIDATOR_SIZE "y"
+#else
+#define VALIDATOR_SIZE "j"
+#endif
+
+// Every hooked function, once: the hook's name, the name reports give, the
+// kind of call, the import it replaces, then its result, calling convention,
+// parameters and the arguments it forwards.
+#define VALIDATOR_HOOKS(HOOK)                                                                                          \
+    HOOK(Malloc, "malloc", Allocation, "malloc", void*, __cdecl, (size_t size), (size))                                \
+    HOOK(Calloc, "calloc", Allocation, "calloc", void*, __cdecl, (size_t count, size_t size), (count, size))           \
+    HOOK(Realloc, "realloc", Allocation, "realloc", void*, __cdecl, (void* block, size_t size), (block, size))         \
+    HOOK(Free, "free", Allocation, "free", void, __cdecl, (void* block), (block))                                      \
+    HOOK(New, "operator new", Allocation, "_Znw" VALIDATOR_SIZE, void*, __cdecl, (size_t size), (size))                \
+    HOOK(NewArray, "operator new[]", Allocation, "_Zna" VALIDATOR_SIZE, void*, __cdecl, (size_t size), (size))         \
+    HOOK(NewNothrow, "operator new(nothrow)", Allocation, "_Znw" VALIDATOR_SIZE "RKSt9nothrow_t", void*, __cdecl,      \
+         (size_t size, const void* tag), (size, tag))                                                                  \
+    HOOK(NewArrayNothrow, "operator new[](nothrow)", Allocation, "_Zna" VALIDATOR_SIZE "RKSt9nothrow_t", void*,        \
+         __cdecl, (size_t size, const void* tag), (size, tag))                                                         \
+    HOOK(Delete, "operator delete", Allocation, "_ZdlPv", void, __cdecl, (void* block), (block))                       \
+    HOOK(DeleteArray, "operator delete[]", Allocation, "_ZdaPv", void, __cdecl, (void* block), (block))                \
+    HOOK(DeleteSized, "operator delete(sized)", Allocation, "_ZdlPv" VALIDATOR_SIZE, void, __cdecl,                    \
+         (void* block, size_t size), (block, size))                                                                    \
+    HOOK(DeleteArraySized, "operator delete[](sized)", Allocation, "_ZdaPv" VALIDATOR_SIZE, void, __cdecl,             \
+         (void* block, size_t size), (block, size))                                                                    \
+    HOOK(HeapAlloc, "HeapAlloc", Allocation, "HeapAlloc", LPVOID, WINAPI, (HANDLE heap, DWORD flags, SIZE_T size),     \
+         (heap, flags, size))                                                                                          \
+    HOOK(HeapReAlloc, "HeapReAlloc", Allocation, "HeapReAlloc", LPVOID, WINAPI,                                        \
+         (HANDLE heap, DWORD flags, LPVOID block, SIZE_T size), (heap, flags, block, size))                            \
+    HOOK(HeapFree, "HeapFree", Allocation, "HeapFree", BOOL, WINAPI, (HANDLE heap, DWORD flags, LPVOID block),         \
+         (heap, flags, block))                                                                                         \
+    HOOK(VirtualAlloc, "VirtualAlloc", Allocation, "VirtualAlloc", LPVOID, WINAPI,                                     \
+         (LPVOID address, SIZE_T size, DWORD type, DWORD protect), (address, size, type, protect))                     \
+    HOOK(WaitForSingleObject, "WaitForSingleObject", Blocking, "WaitForSingleObject", DWORD, WINAPI,                   \
+         (HANDLE object, DWORD timeout), (object, timeout))                                                            \
+    HOOK(WaitForSingleObjectEx, "WaitForSingleObjectEx", Blocking, "WaitForSingleObjectEx", DWORD, WINAPI,             \
+         (HANDLE object, DWORD timeout, BOOL alertable), (object, timeout, alertable))                                 \
+    HOOK(WaitForMultipleObjects, "WaitForMultipleObjects", Blocking, "WaitForMultipleObjects", DWORD, WINAPI,          \
+         (DWORD count, const HANDLE* objects, BOOL all, DWORD timeout), (count, objects, all, timeout))                \
+    HOOK(Sleep, "Sleep", Blocking, "Sleep", void, WINAPI, (DWORD milliseconds), (milliseconds))                        \
+    HOOK(SleepEx, "SleepEx", Blocking, "SleepEx", DWORD, WINAPI, (DWORD milliseconds, BOOL alertable),                 \
+         (milliseconds, alertable))                                                                                    \
+    HOOK(EnterCriticalSection, "EnterCriticalSection", Blocking, "EnterCriticalSection", void, WINAPI,                 \
+         (LPCRITICAL_SECTION section), (section))                                                                      \
+    HOOK(AcquireSRWLockExclusive, "AcquireSRWLockExclusive", Blocking, "AcquireSRWLockExclusive", void, WINAPI,        \
+         (PSRWLOCK lock), (lock))                                                                                      \
+    HOOK(AcquireSRWLockShared, "AcquireSRWLockShared", Blocking, "AcquireSRWLockShared", void, WINAPI,                 \
+         (PSRWLOCK lock), (lock))                                                                                      \
+    HOOK(SleepConditionVariableCS, "SleepConditionVariableCS", Blocking, "SleepConditionVariableCS", BOOL, WINAPI,     \
+         (PCONDITION_VARIABLE variable, PCRITICAL_SECTION section, DWORD timeout), (variable, section, timeout))       \
+    HOOK(SleepConditionVariableSRW, "SleepConditionVariableSRW", Blocking, "SleepConditionVariableSRW", BOOL, WINAPI,  \
+         (PCONDITION_VARIABLE variable, PSRWLOCK lock, DWORD timeout, ULONG flags), (variable, lock, timeout, flags))
+
 enum Hooked : int {
-    HookMalloc,
-    HookCalloc,
-    HookRealloc,
-    HookFree,
-    HookNew,
-    HookNewArray,
-    HookNewNothrow,
-    HookNewArrayNothrow,
-    HookDelete,
-    HookDeleteArray,
-    HookDeleteSized,
-    HookDeleteArraySized,
-    HookHeapAlloc,
-    HookHeapReAlloc,
-    HookHeapFree,
-    HookVirtualAlloc,
-    HookWaitForSingleObject,
-    HookWaitForSingleObjectEx,
-    HookWaitForMultipleObjects,
-    HookSleep,
-    HookSleepEx,
-    HookEnterCriticalSection,
-    HookAcquireSRWLockExclusive,
-    HookAcquireSRWLockShared,
-    HookSleepConditionVariableCS,
-    HookSleepConditionVariableSRW,
-    HookCount
+#define VALIDATOR_ENUM(hook, ...) Hook##hook,
+    VALIDATOR_HOOKS(VALIDATOR_ENUM)
+#undef VALIDATOR_ENUM
+        HookCount
 };
 
 std::atomic<bool> armed{false};
@@ -57,137 +89,42 @@ Function original(int hook)
     return reinterpret_cast<Function>(originals[hook]);
 }
 
-#define VALIDATOR_HOOK(hook, result, convention, parameters, arguments)                                                \
-    result convention hooked_##hook parameters                                                                         \
+// Each hook counts the call, then makes it.
+#define VALIDATOR_DEFINE(hook, function, kind, import, result, convention, parameters, arguments)                      \
+    result convention hooked##hook parameters                                                                          \
     {                                                                                                                  \
-        counted(hook);                                                                                                 \
-        return original<result(convention*) parameters>(hook) arguments;                                               \
+        counted(Hook##hook);                                                                                           \
+        return original<result(convention*) parameters>(Hook##hook) arguments;                                         \
     }
-
-VALIDATOR_HOOK(HookMalloc, void*, __cdecl, (size_t size), (size))
-VALIDATOR_HOOK(HookCalloc, void*, __cdecl, (size_t count, size_t size), (count, size))
-VALIDATOR_HOOK(HookRealloc, void*, __cdecl, (void* block, size_t size), (block, size))
-VALIDATOR_HOOK(HookFree, void, __cdecl, (void* block), (block))
-VALIDATOR_HOOK(HookNew, void*, __cdecl, (size_t size), (size))
-VALIDATOR_HOOK(HookNewArray, void*, __cdecl, (size_t size), (size))
-VALIDATOR_HOOK(HookNewNothrow, void*, __cdecl, (size_t size, const void* tag), (size, tag))
-VALIDATOR_HOOK(HookNewArrayNothrow, void*, __cdecl, (size_t size, const void* tag), (size, tag))
-VALIDATOR_HOOK(HookDelete, void, __cdecl, (void* block), (block))
-VALIDATOR_HOOK(HookDeleteArray, void, __cdecl, (void* block), (block))
-VALIDATOR_HOOK(HookDeleteSized, void, __cdecl, (void* block, size_t size), (block, size))
-VALIDATOR_HOOK(HookDeleteArraySized, void, __cdecl, (void* block, size_t size), (block, size))
-VALIDATOR_HOOK(HookHeapAlloc, LPVOID, WINAPI, (HANDLE heap, DWORD flags, SIZE_T size), (heap, flags, size))
-VALIDATOR_HOOK(HookHeapReAlloc, LPVOID, WINAPI, (HANDLE heap, DWORD flags, LPVOID block, SIZE_T size),
-               (heap, flags, block, size))
-VALIDATOR_HOOK(HookHeapFree, BOOL, WINAPI, (HANDLE heap, DWORD flags, LPVOID block), (heap, flags, block))
-VALIDATOR_HOOK(HookVirtualAlloc, LPVOID, WINAPI, (LPVOID address, SIZE_T size, DWORD type, DWORD protect),
-               (address, size, type, protect))
-VALIDATOR_HOOK(HookWaitForSingleObject, DWORD, WINAPI, (HANDLE object, DWORD timeout), (object, timeout))
-VALIDATOR_HOOK(HookWaitForSingleObjectEx, DWORD, WINAPI, (HANDLE object, DWORD timeout, BOOL alertable),
-               (object, timeout, alertable))
-VALIDATOR_HOOK(HookWaitForMultipleObjects, DWORD, WINAPI, (DWORD count, const HANDLE* objects, BOOL all, DWORD timeout),
-               (count, objects, all, timeout))
-VALIDATOR_HOOK(HookSleep, void, WINAPI, (DWORD milliseconds), (milliseconds))
-VALIDATOR_HOOK(HookSleepEx, DWORD, WINAPI, (DWORD milliseconds, BOOL alertable), (milliseconds, alertable))
-VALIDATOR_HOOK(HookEnterCriticalSection, void, WINAPI, (LPCRITICAL_SECTION section), (section))
-VALIDATOR_HOOK(HookAcquireSRWLockExclusive, void, WINAPI, (PSRWLOCK lock), (lock))
-VALIDATOR_HOOK(HookAcquireSRWLockShared, void, WINAPI, (PSRWLOCK lock), (lock))
-VALIDATOR_HOOK(HookSleepConditionVariableCS, BOOL, WINAPI,
-               (PCONDITION_VARIABLE variable, PCRITICAL_SECTION section, DWORD timeout), (variable, section, timeout))
-VALIDATOR_HOOK(HookSleepConditionVariableSRW, BOOL, WINAPI,
-               (PCONDITION_VARIABLE variable, PSRWLOCK lock, DWORD timeout, ULONG flags),
-               (variable, lock, timeout, flags))
-
-#undef VALIDATOR_HOOK
+VALIDATOR_HOOKS(VALIDATOR_DEFINE)
+#undef VALIDATOR_DEFINE
 
 struct HookInfo {
     const char* function;  // as reported
     CallKind kind;
+    const char* import;
     void* hook;
 };
 
-#define VALIDATOR_INFO(hook, name, kind)                                                                               \
-    {                                                                                                                  \
-        name, kind, reinterpret_cast<void*>(&hooked_##hook)                                                            \
-    }
 const HookInfo hookInfo[HookCount] = {
-    VALIDATOR_INFO(HookMalloc, "malloc", CallKind::Allocation),
-    VALIDATOR_INFO(HookCalloc, "calloc", CallKind::Allocation),
-    VALIDATOR_INFO(HookRealloc, "realloc", CallKind::Allocation),
-    VALIDATOR_INFO(HookFree, "free", CallKind::Allocation),
-    VALIDATOR_INFO(HookNew, "operator new", CallKind::Allocation),
-    VALIDATOR_INFO(HookNewArray, "operator new[]", CallKind::Allocation),
-    VALIDATOR_INFO(HookNewNothrow, "operator new(nothrow)", CallKind::Allocation),
-    VALIDATOR_INFO(HookNewArrayNothrow, "operator new[](nothrow)", CallKind::Allocation),
-    VALIDATOR_INFO(HookDelete, "operator delete", CallKind::Allocation),
-    VALIDATOR_INFO(HookDeleteArray, "operator delete[]", CallKind::Allocation),
-    VALIDATOR_INFO(HookDeleteSized, "operator delete(sized)", CallKind::Allocation),
-    VALIDATOR_INFO(HookDeleteArraySized, "operator delete[](sized)", CallKind::Allocation),
-    VALIDATOR_INFO(HookHeapAlloc, "HeapAlloc", CallKind::Allocation),
-    VALIDATOR_INFO(HookHeapReAlloc, "HeapReAlloc", CallKind::Allocation),
-    VALIDATOR_INFO(HookHeapFree, "HeapFree", CallKind::Allocation),
-    VALIDATOR_INFO(HookVirtualAlloc, "VirtualAlloc", CallKind::Allocation),
-    VALIDATOR_INFO(HookWaitForSingleObject, "WaitForSingleObject", CallKind::Blocking),
-    VALIDATOR_INFO(HookWaitForSingleObjectEx, "WaitForSingleObjectEx", CallKind::Blocking),
-    VALIDATOR_INFO(HookWaitForMultipleObjects, "WaitForMultipleObjects", CallKind::Blocking),
-    VALIDATOR_INFO(HookSleep, "Sleep", CallKind::Blocking),
-    VALIDATOR_INFO(HookSleepEx, "SleepEx", CallKind::Blocking),
-    VALIDATOR_INFO(HookEnterCriticalSection, "EnterCriticalSection", CallKind::Blocking),
-    VALIDATOR_INFO(HookAcquireSRWLockExclusive, "AcquireSRWLockExclusive", CallKind::Blocking),
-    VALIDATOR_INFO(HookAcquireSRWLockShared, "AcquireSRWLockShared", CallKind::Blocking),
-    VALIDATOR_INFO(HookSleepConditionVariableCS, "SleepConditionVariableCS", CallKind::Blocking),
-    VALIDATOR_INFO(HookSleepConditionVariableSRW, "SleepConditionVariableSRW", CallKind::Blocking),
-};
+#define VALIDATOR_INFO(hook, function, kind, import, ...)                                                              \
+    {function, CallKind::kind, import, reinterpret_cast<void*>(&hooked##hook)},
+    VALIDATOR_HOOKS(VALIDATOR_INFO)
 #undef VALIDATOR_INFO
-
-// Import names (i686 mangles size_t as j, x86_64 as y) and their hooks.
-const struct {
-    const char* import;
-    Hooked hook;
-} importNames[] = {
-    {"malloc", HookMalloc},
-    {"calloc", HookCalloc},
-    {"realloc", HookRealloc},
-    {"free", HookFree},
-    {"_Znwj", HookNew},
-    {"_Znwy", HookNew},
-    {"_Znaj", HookNewArray},
-    {"_Znay", HookNewArray},
-    {"_ZnwjRKSt9nothrow_t", HookNewNothrow},
-    {"_ZnwyRKSt9nothrow_t", HookNewNothrow},
-    {"_ZnajRKSt9nothrow_t", HookNewArrayNothrow},
-    {"_ZnayRKSt9nothrow_t", HookNewArrayNothrow},
-    {"_ZdlPv", HookDelete},
-    {"_ZdaPv", HookDeleteArray},
-    {"_ZdlPvj", HookDeleteSized},
-    {"_ZdlPvy", HookDeleteSized},
-    {"_ZdaPvj", HookDeleteArraySized},
-    {"_ZdaPvy", HookDeleteArraySized},
-    {"HeapAlloc", HookHeapAlloc},
-    {"HeapReAlloc", HookHeapReAlloc},
-    {"HeapFree", HookHeapFree},
-    {"VirtualAlloc", HookVirtualAlloc},
-    {"WaitForSingleObject", HookWaitForSingleObject},
-    {"WaitForSingleObjectEx", HookWaitForSingleObjectEx},
-    {"WaitForMultipleObjects", HookWaitForMultipleObjects},
-    {"Sleep", HookSleep},
-    {"SleepEx", HookSleepEx},
-    {"EnterCriticalSection", HookEnterCriticalSection},
-    {"AcquireSRWLockExclusive", HookAcquireSRWLockExclusive},
-    {"AcquireSRWLockShared", HookAcquireSRWLockShared},
-    {"SleepConditionVariableCS", HookSleepConditionVariableCS},
-    {"SleepConditionVariableSRW", HookSleepConditionVariableSRW},
 };
 
 int hookFor(const char* import)
 {
-    for (const auto& entry : importNames) {
-        if (std::strcmp(entry.import, import) == 0) {
-            return entry.hook;
+    for (int hook = 0; hook < HookCount; ++hook) {
+        if (std::strcmp(hookInfo[hook].import, import) == 0) {
+            return hook;
         }
     }
     return -1;
 }
+
+#undef VALIDATOR_HOOKS
+#undef VALIDATOR_SIZE
 
 bool writeSlot(void** slot, void* value)
 {
