@@ -20,6 +20,11 @@ target_link_libraries(velmorant_test_main PUBLIC GTest::gtest)
 
 function(velmorant_test)
     cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;DEPENDS" ${ARGN})
+    foreach(source IN LISTS T_SOURCES)
+        if(source MATCHES "Tests\\.cpp$")
+            message(FATAL_ERROR "${source}: a test file is named <Subject>Test.cpp")
+        endif()
+    endforeach()
     add_executable(${T_NAME} ${T_SOURCES})
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} velmorant_api velmorant_vst_abi velmorant_common
                           velmorant_test_main)
