@@ -698,7 +698,7 @@ void RemoteEngine::attachHost(IKorvantaHost* hostServices)
 {
     host = hostServices;
     if (host != nullptr) {
-        context = static_cast<Korvanta::MidiContext*>(host->get_interface(Korvanta::midiContextService));
+        midiContext = static_cast<Korvanta::MidiContext*>(host->get_interface(Korvanta::midiContextService));
         notifier =
             static_cast<Korvanta::MidiTransportNotifier*>(host->get_interface(Korvanta::midiTransportNotifierService));
         if (notifier != nullptr)
@@ -715,7 +715,7 @@ void RemoteEngine::detachHost()
     if (notifier != nullptr)
         notifier->removeListener(this);
     host = nullptr;
-    context = nullptr;
+    midiContext = nullptr;
     notifier = nullptr;
     midiOut.store(nullptr);
 }

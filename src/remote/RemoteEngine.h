@@ -172,7 +172,7 @@ private:
 
     // The plug-in's services, as the real engine would have held them.
     IKorvantaHost* host = nullptr;
-    Korvanta::MidiContext* context = nullptr;
+    Korvanta::MidiContext* midiContext = nullptr;
     Korvanta::MidiTransportNotifier* notifier = nullptr;
     std::atomic<IMidiOut*> midiOut{nullptr};
 

@@ -60,10 +60,10 @@ uint32_t RemoteEngine::deadlineMs(int32_t frames) const
 
 void RemoteEngine::snapshotTime(channel::TimeSnapshot& time)
 {
-    if (context != nullptr) {
-        time.tempo = context->getTempo();
-        time.numerator = context->getTimeSigNumerator();
-        time.denominator = context->getTimeSigDenominator();
+    if (midiContext != nullptr) {
+        time.tempo = midiContext->getTempo();
+        time.numerator = midiContext->getTimeSigNumerator();
+        time.denominator = midiContext->getTimeSigDenominator();
     }
     if (notifier != nullptr) {
         time.playing = notifier->isPlaying();
