@@ -305,6 +305,9 @@ void RemoteEngine::idle()
 {
     if (restarting || launching)
         return;
+    // Without blocks (a host that is not playing) a stop is seen here.
+    if (health.load() == Alive && process.hasEnded())
+        markStopped(texts::stopEnded);
     if (health.load() == Stopped) {
         recover();
         return;

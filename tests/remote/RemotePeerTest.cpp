@@ -4,6 +4,7 @@
 // bin folder comes in VELMORANT_PEER_BIN; without it these cases skip.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -28,8 +29,10 @@ std::string peerFolder()
     const char* folder = std::getenv("VELMORANT_PEER_BIN");
     if (folder == nullptr || *folder == '\0')
         return "";
-    std::string path = folder;
-    if (path.back() != '\\' && path.back() != '/')
+    // CMake hands the path in the build machine's form: "/..." is drive Z: under Wine.
+    std::string path = folder[0] == '/' ? std::string("Z:") + folder : std::string(folder);
+    std::replace(path.begin(), path.end(), '/', '\\');
+    if (path.back() != '\\')
         path += '\\';
     return GetFileAttributesA((path + "velmorant-host.exe").c_str()) != INVALID_FILE_ATTRIBUTES ? path : "";
 }
