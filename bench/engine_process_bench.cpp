@@ -61,8 +61,8 @@ const char otherBits[] = "64-bit";
 void setEngineProcess(bool on)
 {
     HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Korvanta\\Velmorant", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                        &key, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Korvanta\\Velmorant", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
         return;
     if (on) {
         const DWORD one = 1;
@@ -259,9 +259,8 @@ bool peerInProcess(const std::string& peer, int blocks, Figures& figures)
     CloseHandle(child.hThread);
     CloseHandle(child.hProcess);
     return std::sscanf(text.c_str(), "figures %lf %lf %lf %lf %lf %lf", &figures.blockMicroseconds[0],
-                       &figures.blockMicroseconds[1], &figures.blockMicroseconds[2],
-                       &figures.getParameterNanoseconds, &figures.instantiateMilliseconds,
-                       &figures.pacedMicroseconds) == 6;
+                       &figures.blockMicroseconds[1], &figures.blockMicroseconds[2], &figures.getParameterNanoseconds,
+                       &figures.instantiateMilliseconds, &figures.pacedMicroseconds) == 6;
 }
 
 }  // namespace
