@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "../host/HostTestSupport.h"
+#include "../support/AllocationCounters.h"
 #include "../shell/ShellTestSupport.h"
 #include "../support/Emulation.h"
 #include "RemoteTestSupport.h"
@@ -305,6 +306,21 @@ TEST_F(RemoteEngine, AnEngineHostThatDoesNotAnswerIsAFailedEngine)
     EXPECT_EQ(messages[0].text, "Cannot instantiate Zandoruvel2:\ninitialization faied!");
 }
 
+TEST_F(RemoteEngine, AnEngineHostOfAnotherProtocolVersionIsAFailedEngineAndIsEnded)
+{
+    EngineProcessSetting setting(1);
+    RemoteStage stage("RemoteTestEngine.dll", false);
+    ASSERT_TRUE(stage.stage("FakeEngineHost.exe", ownEngineHost));
+    shell_test::MessageBoxRecorder boxes(stage.module());
+    RecordingHost host;
+    StagedEffect effect(stage.instantiate(host.callback()));
+    EXPECT_FALSE(effect);
+    const std::vector<shell_test::ShownMessage> messages = boxes.messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "Cannot instantiate Zandoruvel2:\ninitialization faied!");
+    EXPECT_TRUE(noEngineHostsWithin(5000));
+}
+
 TEST_F(RemoteEngine, AnEngineThatFailsToLoadInItsProcessIsReportedAsInTheHostsProcess)
 {
     EngineProcessSetting setting(1);
@@ -325,6 +341,102 @@ TEST_F(RemoteEngine, AnEngineThatFailsToLoadInItsProcessIsReportedAsInTheHostsPr
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, "Error loading the following executable:\n" + missing.enginePath());
     EXPECT_TRUE(noEngineHostsWithin(5000));
+}
+
+TEST_F(RemoteEngine, ReportsFromTheEnginesOwnThreadsReachTheHostAtAnIdleCall)
+{
+    EngineProcessSetting setting(1);
+    RemoteStage stage("RemoteTestEngine.dll");
+    RecordingHost host;
+    StagedEffect effect(stage.instantiate(host.callback()));
+    ASSERT_TRUE(effect);
+    BlockRunner runner(effect, host);
+    runner.start();
+    runner.block({{0x90, 103, 100, 0}});
+    host.clear();
+    const ULONGLONG end = GetTickCount64() + 5000;
+    while (host.count(audioMasterAutomate) == 0 && GetTickCount64() < end) {
+        Sleep(10);
+        effect.dispatch(effIdle);
+    }
+    const std::vector<velmorant_test::HostRequest> automated = host.requests(audioMasterAutomate);
+    ASSERT_EQ(automated.size(), 1u);
+    EXPECT_EQ(automated[0].index, 4);
+    EXPECT_FLOAT_EQ(automated[0].opt, 0.5f);
+    EXPECT_FLOAT_EQ(effect.getParameter(4), 0.5f);
+}
+
+// HKEY_CURRENT_USER decides where it holds a DWORD; HKEY_LOCAL_MACHINE else.
+TEST_F(RemoteEngine, TheSettingIsTakenFromTheCurrentUserBeforeTheMachine)
+{
+    struct Case {
+        int user;  // -1: none, -2: the text "1"
+        int machine;
+        bool ownProcess;
+    };
+    const Case cases[] = {{-1, 1, true}, {0, 1, false}, {1, 0, true}, {-2, -1, false}, {-1, -1, false}};
+    for (const Case& c : cases) {
+        EngineProcessSetting::erase(HKEY_CURRENT_USER);
+        EngineProcessSetting::erase(HKEY_LOCAL_MACHINE);
+        std::unique_ptr<EngineProcessSetting> user, machine;
+        if (c.user >= 0)
+            user.reset(new EngineProcessSetting(static_cast<DWORD>(c.user), HKEY_CURRENT_USER));
+        if (c.machine >= 0)
+            machine.reset(new EngineProcessSetting(static_cast<DWORD>(c.machine), HKEY_LOCAL_MACHINE));
+        HKEY key = nullptr;
+        if (c.user == -2 && RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Korvanta\\Velmorant", 0, nullptr, 0,
+                                            KEY_SET_VALUE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+            RegSetValueExA(key, "EngineProcess", 0, REG_SZ, reinterpret_cast<const BYTE*>("1"), 2);
+            RegCloseKey(key);
+        }
+        RemoteStage stage("RemoteTestEngine.dll");
+        RecordingHost host;
+        StagedEffect effect(stage.instantiate(host.callback()));
+        ASSERT_TRUE(effect);
+        EXPECT_EQ(engineHostsOf().size(), c.ownProcess ? 1u : 0u) << "user " << c.user << ", machine " << c.machine;
+        effect.close();
+        EngineProcessSetting::erase(HKEY_CURRENT_USER);
+        EngineProcessSetting::erase(HKEY_LOCAL_MACHINE);
+    }
+}
+
+// The processing thread's side allocates nothing: queued commands, the round
+// trip, and handing the engine's MIDI out and reports to the host.
+TEST_F(RemoteEngine, TheRealTimePathsOfAnEngineInItsOwnProcessAllocateNothing)
+{
+    EngineProcessSetting setting(1);
+    RemoteStage stage("RemoteTestEngine.dll");
+    RecordingHost host;
+    StagedEffect effect(stage.instantiate(host.callback()));
+    ASSERT_TRUE(effect);
+    BlockRunner runner(effect, host);
+    runner.start(kVstProcessLevelRealtime);
+    runner.block({{0x90, 102, 100, 0}});
+    runner.silentBlocks(2);
+
+    velmorant_test::ImportCounters counters(stage.module());
+    const long beforeChunk = velmorant_test::allocations.load();
+    chunkOf(effect);
+    ASSERT_GT(velmorant_test::allocations.load(), beforeChunk) << "the counters miss the plug-in's allocations";
+
+    const long before = velmorant_test::allocations.load();
+    float read = 0.0f;
+    for (int block = 0; block < 400; ++block) {
+        std::vector<BlockRunner::Message> messages;
+        if (block % 50 == 0)
+            messages.push_back({0x90, 102, 100, 0});
+        if (block % 7 == 0)
+            messages.push_back({0x90, static_cast<unsigned char>(40 + block % 30), 90, block % 64});
+        int32_t flags = block % 40 < 30 ? kVstTransportPlaying : 0;
+        if (block % 40 == 0 || block % 40 == 30)
+            flags |= kVstTransportChanged;
+        effect.setParameter(1, static_cast<float>(block % 10) / 10.0f);
+        runner.block(messages, flags);
+        read += effect.getParameter(1) + effect.getParameter(5);
+    }
+    EXPECT_EQ(velmorant_test::allocations.load() - before, 0) << "allocations on the processing paths";
+    EXPECT_EQ(host.count(audioMasterAutomate), 9u);
+    EXPECT_GT(read, 0.0f);
 }
 
 // velmorant-host renders the reference engine the same in both modes, at

@@ -5,6 +5,8 @@
 //   note 101             the next renderReplacing never returns
 //   note 102             the next render sends B0 10 01, reports parameter 5
 //                        (set to 0.75), then sends B0 10 02
+//   note 103             a thread of the engine's sets parameter 4 to 0.5 and
+//                        reports it, outside any call of the plug-in's
 //   parameter 2          the state carries value * 32 MiB of bytes
 //   parameter 3 > 0.5    saveState writes through a null pointer
 // Transport news become MIDI out at frame 0: FA start, FC stop, F2 cycle,
@@ -97,6 +99,12 @@ public:
             }
             if (note == 102) {
                 reportNext = true;
+                return;
+            }
+            if (note == 103) {
+                HANDLE thread = CreateThread(nullptr, 0, &RemoteTestEngine::reportLater, this, 0, nullptr);
+                if (thread != nullptr)
+                    CloseHandle(thread);
                 return;
             }
             Voice& voice = voices[nextVoice++ % voiceCount];
@@ -231,6 +239,16 @@ private:
         double step = 0.0;
         float level = 0.0f;
     };
+
+    static DWORD WINAPI reportLater(void* self)
+    {
+        Sleep(30);
+        RemoteTestEngine* engine = static_cast<RemoteTestEngine*>(self);
+        engine->values[4] = 0.5f;
+        if (engine->callback != nullptr)
+            engine->callback(4, SoftSynthParameterChanged, engine->context);
+        return 0;
+    }
 
     void send(int status, int data1, int data2, int32_t frame)
     {
