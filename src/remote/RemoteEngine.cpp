@@ -17,8 +17,10 @@ namespace {
 
 using channel::Request;
 
-// An engine host has this long to answer an ordinary request.
-constexpr uint32_t requestTimeoutMs = 30000;
+// An engine host has this long to answer an ordinary request, and longer for
+// a state (an engine may load samples in loadState).
+constexpr uint32_t requestTimeoutMs = 10000;
+constexpr uint32_t stateTimeoutMs = 120000;
 // Starting a process and loading an engine may take much longer where 32-bit
 // programs are emulated (a minute per process start has been seen).
 constexpr uint32_t startTimeoutMs = 180000;
@@ -199,6 +201,13 @@ bool RemoteEngine::usable()
 {
     if (health.load() == Stopped && !restarting && !launching)
         recover();
+    return alive();
+}
+
+// Without starting a stopped engine host again: for what a restart would
+// undo anyway (closing, detaching, suspending).
+bool RemoteEngine::alive() const
+{
     return health.load() == Alive && control != nullptr;
 }
 
@@ -244,6 +253,7 @@ void RemoteEngine::recover()
         Sleep(0);
     stopEngineHost();
     late = false;
+    lateSince = 0;
     queued = 0;
     heldCount = 0;
     if (start() != LaunchFailure::None || !restore()) {
@@ -281,7 +291,9 @@ bool RemoteEngine::restore()
                          0, 0.0, lastState.data() + offset, static_cast<uint32_t>(piece))
                      .answered;
         }
-        ok = ok && request(Request::LoadStateDone, static_cast<int64_t>(lastState.size()), 1).answered;
+        ok = ok && request(Request::LoadStateDone, static_cast<int64_t>(lastState.size()), 1, 0, 0.0, nullptr, 0,
+                           nullptr, 0, stateTimeoutMs)
+                       .answered;
     }
     for (uint32_t i = 0; ok && i < valueCount; ++i) {
         if (writtenSinceState[i].load() != 0)
@@ -425,7 +437,7 @@ const RemoteEngine::Delivery* RemoteEngine::deliveryOnThisThread(int32_t index) 
 void RemoteEngine::suspend()
 {
     suspended = true;
-    if (!usable())
+    if (!alive())
         return;
     ensureAudio();
     request(Request::Suspend);
@@ -474,8 +486,8 @@ void RemoteEngine::saveState(Korvanta::OutputStream& stream)
     bool complete = false;
     if (usable()) {
         std::vector<uint8_t> piece(channel::controlWindowSize);
-        const Answer first =
-            request(Request::SaveState, 0, 0, 0, 0.0, nullptr, 0, piece.data(), static_cast<uint32_t>(piece.size()));
+        const Answer first = request(Request::SaveState, 0, 0, 0, 0.0, nullptr, 0, piece.data(),
+                                     static_cast<uint32_t>(piece.size()), stateTimeoutMs);
         const int64_t total = first.reply.results[0];
         if (first.answered && first.reply.status == 0 && total >= 0 && total <= 0x7FFFFFFF && first.outBytes <= total) {
             state.reserve(static_cast<size_t>(total));
@@ -536,7 +548,9 @@ void RemoteEngine::loadState(Korvanta::InputStream& stream)
                      0.0, lastState.data() + offset, static_cast<uint32_t>(size))
                  .answered;
     }
-    if (ok && request(Request::LoadStateDone, static_cast<int64_t>(lastState.size()), 0).answered)
+    if (ok && request(Request::LoadStateDone, static_cast<int64_t>(lastState.size()), 0, 0, 0.0, nullptr, 0, nullptr, 0,
+                      stateTimeoutMs)
+                  .answered)
         copyParameterTable(true);
 }
 
@@ -564,7 +578,7 @@ void RemoteEngine::openEditor(void* parentWindow)
 void RemoteEngine::closeEditor()
 {
     editorOpen = false;
-    if (usable())
+    if (alive())
         request(Request::CloseEditor);
 }
 
@@ -713,7 +727,7 @@ void RemoteEngine::attachHost(IKorvantaHost* hostServices)
 
 void RemoteEngine::detachHost()
 {
-    if (usable())
+    if (alive())
         request(Request::DetachHost);
     if (notifier != nullptr)
         notifier->removeListener(this);

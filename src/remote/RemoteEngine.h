@@ -131,6 +131,7 @@ private:
                    const void* in = nullptr, uint32_t inBytes = 0, void* out = nullptr, uint32_t outRoom = 0,
                    uint32_t timeoutMs = 0);
     bool usable();
+    bool alive() const;
     const char* text(channel::TextKind kind, char* room);
     void parameterText(channel::TextKind kind, int32_t index, char* text, int32_t size);
 
