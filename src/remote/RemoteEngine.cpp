@@ -5,7 +5,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #include "remote/RemoteTexts.h"
@@ -44,6 +46,15 @@ float floatOf(uint32_t bits)
     float value;
     std::memcpy(&value, &bits, sizeof value);
     return value;
+}
+
+// A value the engine host sent as a double, as the float the engine gave:
+// one out of the float's range (never an engine's) is not converted blindly.
+float narrowed(double value)
+{
+    if (!(value >= -FLT_MAX && value <= FLT_MAX))
+        return value != value ? std::numeric_limits<float>::quiet_NaN() : 0.0f;
+    return static_cast<float>(value);
 }
 
 // A name no other instance, process or earlier engine host uses.
@@ -666,7 +677,7 @@ float RemoteEngine::getParameter(int32_t index)
     if (audioThread.load() == GetCurrentThreadId() || !usable())
         return 0.0f;
     const Answer answer = request(Request::GetParameter, index);
-    return answer.answered ? static_cast<float>(answer.reply.real) : 0.0f;
+    return answer.answered ? narrowed(answer.reply.real) : 0.0f;
 }
 
 void RemoteEngine::setParameter(int32_t index, float value)
@@ -683,7 +694,7 @@ void RemoteEngine::setParameter(int32_t index, float value)
         return;
     const Answer answer = request(Request::SetParameter, index, 0, 0, value);
     if (answer.answered && index >= 0 && static_cast<uint32_t>(index) < valueCount)
-        values[index].store(bitsOf(static_cast<float>(answer.reply.real)));
+        values[index].store(bitsOf(narrowed(answer.reply.real)));
 }
 
 void RemoteEngine::parameterText(channel::TextKind kind, int32_t index, char* text, int32_t size)
