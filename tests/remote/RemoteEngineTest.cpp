@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -437,6 +438,84 @@ TEST_F(RemoteEngine, TheRealTimePathsOfAnEngineInItsOwnProcessAllocateNothing)
     EXPECT_EQ(velmorant_test::allocations.load() - before, 0) << "allocations on the processing paths";
     EXPECT_EQ(host.count(audioMasterAutomate), 9u);
     EXPECT_GT(read, 0.0f);
+}
+
+std::atomic<long> setEvents{0};
+std::atomic<long> waits{0};
+decltype(&SetEvent) realSetEvent = nullptr;
+decltype(&WaitForMultipleObjects) realWait = nullptr;
+
+BOOL WINAPI countedSetEvent(HANDLE event)
+{
+    ++setEvents;
+    return realSetEvent(event);
+}
+
+DWORD WINAPI countedWait(DWORD count, const HANDLE* handles, BOOL all, DWORD milliseconds)
+{
+    ++waits;
+    return realWait(count, handles, all, milliseconds);
+}
+
+// Points one import slot of the plug-in elsewhere for the life of the object.
+class ImportPatch {
+public:
+    ImportPatch(HMODULE module, const char* function, void* replacement, void** original)
+        : slot(shell_test::MessageBoxRecorder::importSlot(module, "kernel32.dll", function))
+    {
+        if (slot == nullptr)
+            return;
+        saved = *slot;
+        *original = saved;
+        write(replacement);
+    }
+    ~ImportPatch()
+    {
+        if (slot != nullptr)
+            write(saved);
+    }
+    ImportPatch(const ImportPatch&) = delete;
+    ImportPatch& operator=(const ImportPatch&) = delete;
+    bool patched() const { return slot != nullptr; }
+
+private:
+    void write(void* value)
+    {
+        DWORD protection = 0;
+        VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection);
+        *slot = value;
+        VirtualProtect(slot, sizeof *slot, protection, &protection);
+    }
+    void** slot;
+    void* saved = nullptr;
+};
+
+// Blocks at the pace of a live host: the engine host sleeps between them and
+// is woken at most once a block; the plug-in sleeps on the answer at most once.
+TEST_F(RemoteEngine, ABlockWakesTheEngineHostAtMostOnceAndSleepsOnTheAnswerAtMostOnce)
+{
+    EngineProcessSetting setting(1);
+    RemoteStage stage("RemoteTestEngine.dll");
+    RecordingHost host;
+    StagedEffect effect(stage.instantiate(host.callback()));
+    ASSERT_TRUE(effect);
+    BlockRunner runner(effect, host);
+    runner.start(kVstProcessLevelRealtime);
+    runner.block({{0x90, 60, 100, 0}});
+    ImportPatch setEventPatch(stage.module(), "SetEvent", reinterpret_cast<void*>(&countedSetEvent),
+                              reinterpret_cast<void**>(&realSetEvent));
+    ImportPatch waitPatch(stage.module(), "WaitForMultipleObjects", reinterpret_cast<void*>(&countedWait),
+                          reinterpret_cast<void**>(&realWait));
+    ASSERT_TRUE(setEventPatch.patched() && waitPatch.patched());
+    const int blocks = 150;
+    for (int block = 0; block < blocks; ++block) {
+        Sleep(2);
+        runner.block();
+    }
+    EXPECT_GE(setEvents.load(), 1);
+    EXPECT_LE(setEvents.load(), blocks);
+    EXPECT_LE(waits.load(), blocks);
+    EXPECT_GT(peakOf(runner.output, runner.output.size() - 64, runner.output.size()), 0.1f);
 }
 
 // velmorant-host renders the reference engine the same in both modes, at
