@@ -1,15 +1,17 @@
 # Install rules and CPack's ZIP packages. Each component installs into a
 # folder named like its package, so a package holds that one folder:
-#   plugin   Velmorant-<version>-<win32|win64>/: the stripped plug-in, engine
-#            and command-line host, the runtime assembly (i686), the factory
-#            presets, README.txt and LICENSE.txt
+#   plugin   Velmorant-<version>-<win32|win64>/: the stripped plug-in, engine,
+#            both engine host programs (the other architecture's from the peer
+#            build tree) and command-line host, the i686 runtime assembly (for
+#            the 32-bit engine host on win64 too), the factory presets,
+#            README.txt and LICENSE.txt
 #   symbols  Velmorant-<version>-<win32|win64>-symbols/: the same binaries
 #            as linked, with their symbols and debug information
 #   sdk      Velmorant-<version>-sdk/: include/, the engine guide, the example
 #            engine, the toolchain files the example builds with, LICENSE.txt
 # scripts/package builds, stages and packs these; `cpack` in a build tree
 # makes the same three ZIP files.
-if(NOT TARGET Velmorant OR NOT TARGET VelmorantEngine OR NOT TARGET velmorant-host)
+if(NOT TARGET Velmorant OR NOT TARGET VelmorantEngine OR NOT TARGET velmorant-host OR NOT TARGET VelmorantEngineHost)
     return()
 endif()
 
@@ -25,12 +27,16 @@ set(VELMORANT_SDK_NAME Velmorant-${VELMORANT_VERSION}-sdk)
 # sections, nothing of the build machine's paths that debug information holds.
 set(release_dir ${CMAKE_BINARY_DIR}/release)
 set(release_binaries)
-foreach(target Velmorant VelmorantEngine velmorant-host)
+foreach(target Velmorant VelmorantEngine velmorant-host VelmorantEngineHost)
     get_target_property(type ${target} TYPE)
+    get_target_property(output_name ${target} OUTPUT_NAME)
+    if(NOT output_name)
+        set(output_name ${target})
+    endif()
     if(type STREQUAL "EXECUTABLE")
-        set(file ${release_dir}/${target}.exe)
+        set(file ${release_dir}/${output_name}.exe)
     else()
-        set(file ${release_dir}/${target}.dll)
+        set(file ${release_dir}/${output_name}.dll)
     endif()
     add_custom_command(OUTPUT ${file}
                        COMMAND ${CMAKE_COMMAND} -E make_directory ${release_dir}
@@ -63,12 +69,32 @@ if(VELMORANT_SHARED_RUNTIME)
             DESTINATION ${VELMORANT_PACKAGE_NAME} COMPONENT plugin
             FILE_PERMISSIONS ${files_mode})
 endif()
+
+# The other architecture's engine host, stripped in its own build tree, so
+# that this plug-in runs engines of either architecture; on win64 with the
+# i686 runtime assembly it loads. A package without them is no release.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(peer_host VelmorantEngineHost32.exe)
+else()
+    set(peer_host VelmorantEngineHost64.exe)
+endif()
+set(peer_release ${VELMORANT_PEER_BUILD}/release/${peer_host})
+set(peer_runtime ${VELMORANT_PEER_BUILD}/bin/${VELMORANT_RUNTIME_ASSEMBLY})
+install(CODE "if(NOT EXISTS \"${peer_release}\")
+    message(FATAL_ERROR \"no ${peer_release}: build the other architecture (scripts/package builds both)\")
+endif()" COMPONENT plugin)
+install(PROGRAMS ${peer_release} DESTINATION ${VELMORANT_PACKAGE_NAME} COMPONENT plugin PERMISSIONS ${programs_mode})
+if(NOT VELMORANT_SHARED_RUNTIME)
+    install(DIRECTORY ${peer_runtime} DESTINATION ${VELMORANT_PACKAGE_NAME} COMPONENT plugin
+            FILE_PERMISSIONS ${files_mode})
+endif()
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/engine/presets/ DESTINATION ${VELMORANT_PACKAGE_NAME}/Presets
         COMPONENT plugin FILE_PERMISSIONS ${files_mode} FILES_MATCHING PATTERN "*.fxp")
 install(FILES ${texts_dir}/README.txt ${texts_dir}/LICENSE.txt DESTINATION ${VELMORANT_PACKAGE_NAME}
         COMPONENT plugin PERMISSIONS ${files_mode})
 
 install(PROGRAMS $<TARGET_FILE:Velmorant> $<TARGET_FILE:VelmorantEngine> $<TARGET_FILE:velmorant-host>
+                 $<TARGET_FILE:VelmorantEngineHost>
         DESTINATION ${VELMORANT_PACKAGE_NAME}-symbols COMPONENT symbols PERMISSIONS ${programs_mode})
 
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/include DESTINATION ${VELMORANT_SDK_NAME} COMPONENT sdk

@@ -267,8 +267,10 @@ intptr_t PluginInstance::answer(int32_t opcode, int32_t index, intptr_t value, v
         return 0;
     case audioMasterCurrentId:
         return effect != nullptr ? effect->uniqueID : 0;
-    case audioMasterWantMidi:
     case audioMasterNeedIdle:
+        idleRequested = true;
+        return 1;
+    case audioMasterWantMidi:
     case audioMasterUpdateDisplay:
     case audioMasterBeginEdit:
     case audioMasterEndEdit:

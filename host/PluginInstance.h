@@ -54,6 +54,9 @@ public:
     // What the plug-in sent back while running.
     int64_t midiEventsReceived = 0;
     int64_t automationReceived = 0;
+    // The plug-in asked for idle calls ("audioMasterNeedIdle"): a host's user
+    // interface thread then gives them between blocks.
+    bool idleRequested = false;
 
 private:
     static intptr_t __cdecl hostCallback(EffectRecord* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr,

@@ -50,6 +50,8 @@ bool renderSequence(PluginInstance& plugin, const MidiSequence& sequence, const 
             plugin.processEvents(blockEvents.list());
         }
         plugin.process(pointers.data(), count);
+        if (plugin.idleRequested)
+            plugin.dispatch(effIdle);
 
         for (int32_t channel = 0; channel < 2; ++channel) {
             for (int32_t i = 0; i < count; ++i) {

@@ -9,8 +9,10 @@
 ;   makensis -V2 -DVERSION=1.0.0 -DARCH=win32|win64 -DSTAGE=/abs/stage \
 ;            [-DOUTFILE=file.exe] installer/Velmorant.nsi
 ;
-; STAGE holds Velmorant.dll, VelmorantEngine.dll, Velmorant.Runtime\ (win32
-; only), Presets\*.fxp, README.txt and LICENSE.txt. makensis works in this
+; STAGE holds Velmorant.dll, VelmorantEngine.dll, both engine host programs,
+; Velmorant.Runtime\ (the i686 runtime: the 32-bit plug-in's and the 32-bit
+; engine host's), Presets\*.fxp, README.txt and LICENSE.txt. The engine host
+; programs go beside the plug-in, where it looks for them. makensis works in this
 ; script's folder, so a relative OUTFILE lands here; the default is
 ; Velmorant-VERSION-ARCH-setup.exe.
 
@@ -51,11 +53,23 @@ Unicode true
 !system 'sh list-stage.sh "${STAGE}" "${STAGE_LIST}"' = 0
 !include "${STAGE_LIST}"
 !delfile "${STAGE_LIST}"
-!if "${ARCH}" == "win32"
-    !if ${RuntimeCount} == 0
-        !error "the win32 stage has no Velmorant.Runtime folder"
-    !endif
+!if ${RuntimeCount} == 0
+    !error "the stage has no Velmorant.Runtime folder"
 !endif
+!if ! /FileExists "${STAGE}/VelmorantEngineHost32.exe"
+    !error "no VelmorantEngineHost32.exe in the stage ${STAGE}"
+!endif
+!if ! /FileExists "${STAGE}/VelmorantEngineHost64.exe"
+    !error "no VelmorantEngineHost64.exe in the stage ${STAGE}"
+!endif
+
+; What goes beside the plug-in: itself, the engine host programs, the runtime.
+!macro RemovePluginFiles FOLDER
+    Delete "${FOLDER}\Velmorant.dll"
+    Delete "${FOLDER}\VelmorantEngineHost32.exe"
+    Delete "${FOLDER}\VelmorantEngineHost64.exe"
+    !insertmacro RemoveRuntime "${FOLDER}\Velmorant.Runtime"
+!macroend
 
 !define PRODUCT_KEY "Software\Korvanta\Velmorant"
 !define ENGINE_KEY "Software\Korvanta\SoftSynth"
@@ -161,23 +175,20 @@ Section "Velmorant"
     ReadRegStr $0 HKLM "${PRODUCT_KEY}" "PluginFolder"
     ${If} $0 != ""
     ${AndIf} $0 != $INSTDIR
-        Delete "$0\Velmorant.dll"
-        !if "${ARCH}" == "win32"
-            !insertmacro RemoveRuntime "$0\Velmorant.Runtime"
-            RMDir "$0\Velmorant.Runtime"
-        !endif
+        !insertmacro RemovePluginFiles $0
+        RMDir "$0\Velmorant.Runtime"
     ${EndIf}
 
     Push $INSTDIR
     Call EnsureFolder
     SetOutPath $INSTDIR
     File "${STAGE}/Velmorant.dll"
-    !if "${ARCH}" == "win32"
-        Push "$INSTDIR\Velmorant.Runtime"
-        Call EnsureFolder
-        SetOutPath "$INSTDIR\Velmorant.Runtime"
-        !insertmacro InstallRuntime
-    !endif
+    File "${STAGE}/VelmorantEngineHost32.exe"
+    File "${STAGE}/VelmorantEngineHost64.exe"
+    Push "$INSTDIR\Velmorant.Runtime"
+    Call EnsureFolder
+    SetOutPath "$INSTDIR\Velmorant.Runtime"
+    !insertmacro InstallRuntime
 
     Push $EngineFolder
     Call EnsureFolder
@@ -222,10 +233,7 @@ Section "Uninstall"
     ${EndIf}
 
     ${If} $0 != ""
-        Delete "$0\Velmorant.dll"
-        !if "${ARCH}" == "win32"
-            !insertmacro RemoveRuntime "$0\Velmorant.Runtime"
-        !endif
+        !insertmacro RemovePluginFiles $0
     ${EndIf}
     Delete "$1\VelmorantEngine.dll"
     Delete "$1\README.txt"

@@ -12,7 +12,11 @@
 #include "foundation/ModuleState.h"
 #include "foundation/RegistryAccess.h"
 #include "foundation/RegistryException.h"
+#include "module/EngineModule.h"
+#include "remote/RemoteEngine.h"
 #include "shell/EngineLoadTexts.h"
+#include "shell/EngineLoading.h"
+#include "shell/EngineProcessChoice.h"
 
 using Korvanta::SharedString;
 
@@ -48,88 +52,91 @@ SharedString derivedEngineName()
     return length < 4 ? SharedString() : fileName.left(length - 4);
 }
 
-template <typename Proc>
-Proc findExport(HMODULE module, const char* name)
+// What the factory produced when the engine runs in an engine host of its own.
+remote::RemoteEngine* launchRemote(EngineLoader& loader, const SharedString& path,
+                                   const shell::EngineProcessChoice& choice, const char* givenName)
 {
-    // FARPROC goes through the generic function type so that the cast to the
-    // real signature is explicit about discarding FARPROC's own.
-    return reinterpret_cast<Proc>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+    remote::LaunchSettings settings;
+    settings.hostProgram = choice.hostProgram.c_str();
+    settings.enginePath = path.c_str();
+    settings.engineName = loader.name != nullptr ? loader.name : "";
+    settings.createFlag = loader.createFlag;
+    settings.createValue = loader.createValue;
+    settings.hostBits = choice.hostBits;
+    settings.caption = loadErrorCaption;
+    remote::LaunchFailure failure = remote::LaunchFailure::FactoryFailed;
+    remote::RemoteEngine* const engine = remote::RemoteEngine::launch(settings, failure);
+    loader.name = givenName;
+    switch (failure) {
+    case remote::LaunchFailure::None:
+        loader.engine = engine;
+        loader.hostLink = engine->hostLink();
+        return engine;
+    case remote::LaunchFailure::HostProgramFailed:
+        EngineLoader::showLoadError(libraryFailedFormat, choice.hostProgram.c_str());
+        return nullptr;
+    case remote::LaunchFailure::LibraryFailed:
+        EngineLoader::showLoadError(libraryFailedFormat, path.c_str());
+        return nullptr;
+    case remote::LaunchFailure::FactoryFailed:
+        break;
+    }
+    EngineLoader::showLoadError(factoryFailedFormat, givenName != nullptr ? givenName : defaultEngineName);
+    return nullptr;
 }
 
 }  // namespace
 
 void EngineLoader::load()
 {
-    engine = nullptr;
-    module = nullptr;
-    hostLink = nullptr;
-    const char* const givenName = name;
+    shell::loadEngine(*this);
+}
+
+remote::RemoteEngine* shell::loadEngine(EngineLoader& loader)
+{
+    loader.engine = nullptr;
+    loader.module = nullptr;
+    loader.hostLink = nullptr;
+    const char* const givenName = loader.name;
 
     try {
         // The derived name lives only for this call: the factory may read it,
         // and `name` is given back as the caller set it, so it never dangles.
         SharedString derivedName;
-        if (name == nullptr) {
+        if (loader.name == nullptr) {
             derivedName = derivedEngineName();
-            name = derivedName.c_str();
+            loader.name = derivedName.c_str();
         }
 
-        SharedString path = readEnginePath(name, true);
+        SharedString path = readEnginePath(loader.name, true);
         if (path.isEmpty())
-            path = readEnginePath(name, false);
+            path = readEnginePath(loader.name, false);
         if (path.isEmpty())
-            path = Korvanta::moduleFolder() + name + engineSuffix;
+            path = Korvanta::moduleFolder() + loader.name + engineSuffix;
 
-        HMODULE library = LoadLibraryA(path.c_str());
-        module = library;
-        CreateSoftSynthProc createSoftSynth = nullptr;
-        CreatePluginSoftSynthProc createPluginSoftSynth = nullptr;
-        if (library != nullptr) {
-            createSoftSynth = findExport<CreateSoftSynthProc>(library, "CreateSoftSynth");
-            createPluginSoftSynth = findExport<CreatePluginSoftSynthProc>(library, "CreatePluginSoftSynth");
-        }
-        if (createSoftSynth == nullptr && createPluginSoftSynth == nullptr) {
-            name = givenName;
-            showLoadError(libraryFailedFormat, path.c_str());
-            return;
-        }
+        // An engine of the other architecture, or any engine when the
+        // musician asks for it, runs in an engine host of its own.
+        const EngineProcessChoice choice = chooseEngineProcess(path);
+        if (choice.ownProcess)
+            return launchRemote(loader, path, choice, givenName);
 
-        try {
-            if (createPluginSoftSynth != nullptr)
-                createPluginSoftSynth(this);
-            else
-                engine = createSoftSynth(static_cast<int32_t>(createFlag), createValue);
-        } catch (...) {
-            // Whatever a failing factory left in the record cannot be trusted:
-            // neither the engine nor a link it may have stored is ever called.
-            engine = nullptr;
-            hostLink = nullptr;
+        if (module::loadEngineModule(loader, path.c_str()) == module::LoadResult::LibraryFailed) {
+            loader.name = givenName;
+            EngineLoader::showLoadError(libraryFailedFormat, path.c_str());
+            return nullptr;
         }
-        name = givenName;
+        loader.name = givenName;
     } catch (...) {
         // Out of memory while building the name or the path: nothing usable
         // was produced beyond the module, which unload frees.
-        name = givenName;
-        engine = nullptr;
-        hostLink = nullptr;
+        loader.name = givenName;
+        loader.engine = nullptr;
+        loader.hostLink = nullptr;
     }
 
-    if (engine == nullptr)
-        showLoadError(factoryFailedFormat, givenName != nullptr ? givenName : defaultEngineName);
-}
-
-void EngineLoader::unload()
-{
-    if (engine != nullptr) {
-        SoftSynth* const released = engine;
-        engine = nullptr;
-        released->release();
-    }
-    if (module != nullptr) {
-        HMODULE const library = static_cast<HMODULE>(module);
-        module = nullptr;
-        FreeLibrary(library);
-    }
+    if (loader.engine == nullptr)
+        EngineLoader::showLoadError(factoryFailedFormat, givenName != nullptr ? givenName : defaultEngineName);
+    return nullptr;
 }
 
 void EngineLoader::showLoadError(const char* format, ...)

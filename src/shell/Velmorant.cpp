@@ -6,7 +6,9 @@
 
 #include "bridge/ProgramNames.h"
 #include "bridge/VelmorantEditor.h"
+#include "remote/RemoteEngine.h"
 #include "shell/EngineLoadTexts.h"
+#include "shell/EngineLoading.h"
 #include "trace/TracedDispatch.h"
 
 namespace {
@@ -17,7 +19,7 @@ const int32_t engineOutputHint = 2;
 
 Velmorant::Velmorant(HostCallback hostCallback)
     : AudioEffectX(hostCallback, bridge::programCount, 0), parameterChangeDepth(), loader{}, engine(nullptr), chunks(),
-      transport(), processLevel(), lastTracedOpcode(-1), repeatCount(0), host(*this)
+      transport(), processLevel(), lastTracedOpcode(-1), repeatCount(0), host(*this), remoteEngine(nullptr)
 {
     effect.processReplacingEntry = &Velmorant::replacingEntry;
     if (hostCallback == nullptr)
@@ -26,7 +28,7 @@ Velmorant::Velmorant(HostCallback hostCallback)
     loader.name = nullptr;
     loader.createFlag = 0;
     loader.createValue = 128;
-    loader.load();
+    remoteEngine = shell::loadEngine(loader);
     engine = loader.engine;
 
     // From here on the engine is foreign code: should it throw, the instance
@@ -79,6 +81,7 @@ Velmorant::~Velmorant()
 
 void Velmorant::releaseEngine()
 {
+    remoteEngine = nullptr;
     if (engine != nullptr) {
         engine->callback = nullptr;
         engine->context = nullptr;
@@ -112,6 +115,10 @@ intptr_t Velmorant::dispatcher(int32_t opcode, int32_t index, intptr_t value, vo
     // Failures reach the host as return values only: an exception out of an
     // operation (the engine's included) answers 0.
     try {
+        // An engine in its own process does its main-thread chores when the
+        // host idles: passing on what it did meanwhile, starting again after a stop.
+        if (remoteEngine != nullptr && (opcode == effIdle || opcode == effEditIdle))
+            remoteEngine->idle();
         return AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
     } catch (...) {
         return 0;

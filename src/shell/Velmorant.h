@@ -23,6 +23,10 @@
 #include "vst/AudioEffectX.h"
 #include "vst/VstAbi.h"
 
+namespace remote {
+class RemoteEngine;
+}
+
 // MIDI program records of the extended dispatcher; the plug-in never writes them.
 struct MidiProgramName;
 struct MidiProgramCategory;
@@ -137,6 +141,9 @@ protected:
     int32_t lastTracedOpcode;
     int32_t repeatCount;
     VelmorantHost host;  // the parts' way to the host
+    // Set when the engine runs in an engine host of its own (then also
+    // `engine`): it is given the host's idle calls.
+    remote::RemoteEngine* remoteEngine;
 };
 
 // The time request goes straight to the host callback, as the framework's

@@ -7,7 +7,7 @@ registry unchanged), a damaged install (engine deleted: the host gets no
 effect record), then a silent uninstall that leaves a value planted by
 someone else and a folder that was there before.
 
-  install_round.py --root SRC --bin BIN_DIR --arch x86_64 --version 1.0.0 --work DIR
+  install_round.py --root SRC --bin BIN_DIR --peer-bin OTHER_BIN_DIR --arch x86_64 --version 1.0.0 --work DIR
 """
 import argparse
 import hashlib
@@ -18,6 +18,9 @@ import sys
 
 PLUGIN_FOLDER = r"C:\some folder\VST"
 ENGINE_FOLDER = r"C:\Program Files\Korvanta\Velmorant"
+# Beside the plug-in: the engine host programs of both architectures and the
+# i686 runtime (the 32-bit plug-in's and the 32-bit engine host's).
+PLUGIN_FILES = ["Velmorant.Runtime", "Velmorant.dll", "VelmorantEngineHost32.exe", "VelmorantEngineHost64.exe"]
 
 
 def fail(message):
@@ -67,7 +70,7 @@ def single_round(args, prefix, wine, build, install):
     if engine_value != '"%s"' % (engine_folder + r"\VelmorantEngine.dll").replace("\\", "\\\\"):
         fail("the engine value in the 32-bit view is %r" % engine_value)
     vst = windows_to_unix(prefix, PLUGIN_FOLDER)
-    if sorted(os.listdir(vst)) != ["Velmorant.Runtime", "Velmorant.dll"]:
+    if sorted(os.listdir(vst)) != PLUGIN_FILES:
         fail("the plug-in folder holds %s" % sorted(os.listdir(vst)))
     if wine(os.path.join(args.bin, "velmorant-host.exe"), PLUGIN_FOLDER + r"\Velmorant.dll", "--quiet", "--out",
             r"C:\installed.wav"):
@@ -91,6 +94,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--root", required=True)
     parser.add_argument("--bin", required=True)
+    parser.add_argument("--peer-bin", required=True)
     parser.add_argument("--arch", required=True)
     parser.add_argument("--version", required=True)
     parser.add_argument("--work", required=True)
@@ -105,7 +109,12 @@ def main():
     shutil.rmtree(args.work, ignore_errors=True)
     os.makedirs(args.work)
     stage = os.path.join(args.work, "stage")
-    subprocess.run(["sh", os.path.join(args.root, "tests/install/stage.sh"), args.arch, args.bin, stage], check=True)
+    peer_host = "VelmorantEngineHost32.exe" if args.arch == "x86_64" else "VelmorantEngineHost64.exe"
+    if not os.path.isfile(os.path.join(args.peer_bin, peer_host)):
+        print("install round: skipped: no %s in %s (build the other architecture too)" % (peer_host, args.peer_bin))
+        sys.exit(77)
+    subprocess.run(["sh", os.path.join(args.root, "tests/install/stage.sh"), args.arch, args.bin, args.peer_bin,
+                    stage], check=True)
     nsis_arch = "win64" if args.arch == "x86_64" else "win32"
     prefix = os.path.join(args.work, "prefix")
     subprocess.run(["cp", "-a", pristine, prefix], check=True)
@@ -161,7 +170,7 @@ def main():
         if engine_value != '"C:\\\\Program Files\\\\Korvanta\\\\Velmorant\\\\VelmorantEngine.dll"':
             fail("the engine value is %r" % engine_value)
         vst = windows_to_unix(prefix, PLUGIN_FOLDER)
-        if sorted(os.listdir(vst)) != ["Velmorant.dll"]:
+        if sorted(os.listdir(vst)) != PLUGIN_FILES:
             fail("the plug-in folder holds %s" % sorted(os.listdir(vst)))
         engine_folder = windows_to_unix(prefix, ENGINE_FOLDER)
         staged = sorted(["VelmorantEngine.dll", "README.txt", "LICENSE.txt", "Uninstall.exe", "Presets"])
@@ -182,6 +191,18 @@ def main():
             fail("the installed plug-in renders differently from the build tree")
         if not any(installed[44:]):
             fail("the render is silent")
+
+        # The musician's setting: the installed engine in an engine host of
+        # its own, started from the plug-in's folder, renders the same.
+        wine("reg", "add", r"HKCU\Software\Korvanta\Velmorant", "/v", "EngineProcess", "/t", "REG_DWORD", "/d",
+             "1", "/f")
+        if wine(os.path.join(args.bin, "velmorant-host.exe"), PLUGIN_FOLDER + r"\Velmorant.dll", "--quiet", "--out",
+                r"C:\own-process.wav"):
+            fail("the render with EngineProcess set failed")
+        wine("reg", "delete", r"HKCU\Software\Korvanta\Velmorant", "/v", "EngineProcess", "/f")
+        with open(windows_to_unix(prefix, r"C:\own-process.wav"), "rb") as f:
+            if f.read() != tree:
+                fail("the installed plug-in renders differently with its engine in its own process")
 
         folders = [PLUGIN_FOLDER, ENGINE_FOLDER]
         keys = [r"Software\Korvanta\Velmorant", r"Software\Korvanta\SoftSynth", uninstall_key]

@@ -133,6 +133,11 @@ def no_registry_value(wine_run):
 
 
 def check_zip(args):
+    # The package holds the other architecture's engine host from its build tree.
+    peer_host = "VelmorantEngineHost32.exe" if args.arch == "x86_64" else "VelmorantEngineHost64.exe"
+    if not os.path.isfile(os.path.join(args.peer, "release", peer_host)):
+        print("release zip: skipped: no %s built in %s" % (peer_host, args.peer))
+        sys.exit(77)
     suffix = "win32" if args.arch == "i686" else "win64"
     folder = "Velmorant-%s-%s" % (args.version, suffix)
     with tempfile.TemporaryDirectory(prefix="release zip ") as temp:
@@ -148,11 +153,12 @@ def check_zip(args):
             fail("SHA256SUMS lists %s" % listed)
 
         presets = sorted(n for n in os.listdir(os.path.join(args.source, "engine", "presets")) if n.endswith(".fxp"))
-        expected = ["Velmorant.dll", "VelmorantEngine.dll", "velmorant-host.exe", "README.txt", "LICENSE.txt"]
+        expected = ["Velmorant.dll", "VelmorantEngine.dll", "velmorant-host.exe", "README.txt", "LICENSE.txt",
+                    "VelmorantEngineHost32.exe", "VelmorantEngineHost64.exe"]
         expected += ["Presets/" + p for p in presets]
-        if args.arch == "i686":
-            expected += ["Velmorant.Runtime/" + n for n in
-                         ("libgcc_s_dw2-1.dll", "libstdc++-6.dll", "Velmorant.Runtime.manifest")]
+        # The 32-bit engine host needs the runtime assembly in either package.
+        expected += ["Velmorant.Runtime/" + n for n in
+                     ("libgcc_s_dw2-1.dll", "libstdc++-6.dll", "Velmorant.Runtime.manifest")]
         archive = zipfile.ZipFile(os.path.join(out, folder + ".zip"))
         files = sorted(n for n in archive.namelist() if not n.endswith("/"))
         if files != sorted(folder + "/" + n for n in expected) or len(presets) != 9:
@@ -202,6 +208,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("what", choices=("version", "zip"))
     parser.add_argument("--version", required=True)
+    parser.add_argument("--peer", help="the other architecture's build tree")
     parser.add_argument("--arch", required=True, choices=("i686", "x86_64"))
     parser.add_argument("--host")
     parser.add_argument("--build")

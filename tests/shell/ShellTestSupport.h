@@ -66,12 +66,14 @@ struct ShownMessage {
 
 // Redirects one module's import of MessageBoxA to a recorder that keeps text,
 // caption and style and then shows the box for real (Wine with no display
-// answers it at once). The import slot is restored on destruction.
+// answers it at once), or answers OK itself where a display would wait for a
+// click. The import slot is restored on destruction.
 class MessageBoxRecorder {
 public:
-    explicit MessageBoxRecorder(HMODULE module)
+    explicit MessageBoxRecorder(HMODULE module, bool showForReal = true)
     {
         shown().clear();
+        forReal() = showForReal;
         slot_ = importSlot(module, "user32.dll", "MessageBoxA");
         if (slot_ == nullptr)
             return;
@@ -137,10 +139,16 @@ private:
         return proc;
     }
 
+    static bool& forReal()
+    {
+        static bool show = true;
+        return show;
+    }
+
     static int WINAPI record(HWND owner, LPCSTR text, LPCSTR caption, UINT style)
     {
         shown().push_back({text != nullptr ? text : "(null)", caption != nullptr ? caption : "(null)", style});
-        return real() != nullptr ? real()(owner, text, caption, style) : IDOK;
+        return real() != nullptr && forReal() ? real()(owner, text, caption, style) : IDOK;
     }
 
     void write(void* value)
