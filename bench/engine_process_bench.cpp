@@ -26,6 +26,7 @@
 
 #include "BenchTiming.h"
 #include "../tests/support/PluginStage.h"
+#include "common/Folders.h"
 #include "vst/VstAbi.h"
 
 namespace {
@@ -125,8 +126,8 @@ Figures measure(const std::string& engine, const std::string& extraHost, int blo
     if (!extraHost.empty()) {
         stage.stage(extraHost, otherHost);
 #if defined(_WIN64)
-        velmorant_test::copyFolder(extraHost.substr(0, extraHost.find_last_of("\\/") + 1) + "Velmorant.Runtime",
-                                   stage.folder() + "Velmorant.Runtime");
+        common::copyFolder(extraHost.substr(0, extraHost.find_last_of("\\/") + 1) + "Velmorant.Runtime",
+                           stage.folder() + "Velmorant.Runtime");
 #endif
     }
     if (!stage.load())

@@ -350,7 +350,7 @@ TEST_F(EngineRecovery, TheCommandLineHostRendersThroughACrashWithAShortGap)
                              static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)});
     file.insert(file.end(), track.begin(), track.end());
     ScratchFolder scratch;
-    writeBytes(scratch / "crash.mid", file);
+    common::writeFile(scratch / "crash.mid", file);
 
     const HostRun run = runHost({stage->path(), "--midi", scratch / "crash.mid", "--out", scratch / "crash.wav",
                                  "--format", "float", "--block", "256", "--tail", "0.5", "--trace"},

@@ -13,6 +13,7 @@
 #include "../shell/ShellTestSupport.h"
 #include "../support/Emulation.h"
 #include "RemoteTestSupport.h"
+#include "common/Folders.h"
 
 using namespace remote_test;
 
@@ -71,7 +72,7 @@ TEST(RemotePeer, AnEngineOfTheOtherArchitectureNamedInTheRegistryRendersAsWithIt
     ASSERT_TRUE(stage.stage(ownEngineHost, ownEngineHost));
     ASSERT_TRUE(stage.stage(peer + peerEngineHost, peerEngineHost));
 #if defined(_WIN64)
-    ASSERT_TRUE(velmorant_test::copyFolder(peer + "Velmorant.Runtime", stage.folder() + "Velmorant.Runtime"));
+    ASSERT_TRUE(common::copyFolder(peer + "Velmorant.Runtime", stage.folder() + "Velmorant.Runtime"));
 #endif
     shell_test::EngineKeyValue value =
         shell_test::EngineKeyValue::text(HKEY_CURRENT_USER, stage.name(), stage.folder() + "OtherEngine.dll");
