@@ -16,6 +16,7 @@
 #include <cstring>
 #include <vector>
 
+#include "BenchHost.h"
 #include "BenchTiming.h"
 #include "../tests/bridge/BridgeProbe.h"
 #include "../tests/support/PluginStage.h"
@@ -24,21 +25,8 @@
 
 namespace {
 
-VstTimeInfo hostTime;
-
-intptr_t __cdecl benchHost(EffectRecord*, int32_t opcode, int32_t, intptr_t, void*, float)
-{
-    switch (opcode) {
-    case audioMasterVersion:
-        return 2400;
-    case audioMasterGetTime:
-        return reinterpret_cast<intptr_t>(&hostTime);
-    case audioMasterGetCurrentProcessLevel:
-        return kVstProcessLevelRealtime;
-    default:
-        return 0;
-    }
-}
+using bench::benchHost;
+using bench::hostTime;
 
 // The floor's engine: one virtual call that does nothing, reached through a
 // pointer the compiler cannot see through.

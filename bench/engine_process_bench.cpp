@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchHost.h"
 #include "BenchTiming.h"
 #include "../tests/support/PluginStage.h"
 #include "common/Folders.h"
@@ -31,21 +32,8 @@
 
 namespace {
 
-VstTimeInfo hostTime;
-
-intptr_t __cdecl benchHost(EffectRecord*, int32_t opcode, int32_t, intptr_t, void*, float)
-{
-    switch (opcode) {
-    case audioMasterVersion:
-        return 2400;
-    case audioMasterGetTime:
-        return reinterpret_cast<intptr_t>(&hostTime);
-    case audioMasterGetCurrentProcessLevel:
-        return kVstProcessLevelRealtime;
-    default:
-        return 0;
-    }
-}
+using bench::benchHost;
+using bench::hostTime;
 
 #if defined(_WIN64)
 const char ownHost[] = "VelmorantEngineHost64.exe";

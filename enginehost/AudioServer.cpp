@@ -10,6 +10,9 @@ namespace enginehost {
 
 namespace {
 
+using channel::bitsOf;
+using channel::floatOf;
+
 // After each block the engine's values of this many parameters, in turn,
 // reach the table the plug-in answers the host's reads from.
 constexpr uint32_t refreshPerBlock = 256;
@@ -17,20 +20,6 @@ constexpr uint32_t refreshPerBlock = 256;
 // The engine host sleeps on the next request only after looking at it for
 // this long: a host rendering ahead sends it at once.
 constexpr uint32_t spinMicroseconds = 60;
-
-float floatOf(uint32_t bits)
-{
-    float value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
-uint32_t bitsOf(float value)
-{
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
 
 }  // namespace
 

@@ -449,9 +449,7 @@ void ControlServer::automate(int32_t index, float value)
         access.engine->setParameter(index, value);
     }
     audio.refreshParameter(index);
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    outbox.add({static_cast<uint32_t>(channel::EventKind::ParameterChanged), index, bits, 0});
+    outbox.add({static_cast<uint32_t>(channel::EventKind::ParameterChanged), index, channel::bitsOf(value), 0});
 }
 
 }  // namespace enginehost

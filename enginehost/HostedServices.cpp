@@ -1,7 +1,5 @@
 #include "HostedServices.h"
 
-#include <cstring>
-
 #include "EventOutbox.h"
 #include "bridge/ServiceDirectory.h"
 #include "bridge/TickArithmetic.h"
@@ -54,9 +52,7 @@ void HostedServices::sendMidi(const unsigned char* midi, int32_t deltaFrames)
 {
     if (midi == nullptr)
         return;
-    uint32_t bytes = 0;
-    std::memcpy(&bytes, midi, sizeof bytes);
-    outbox.add({static_cast<uint32_t>(channel::EventKind::MidiOut), deltaFrames, bytes, 0});
+    outbox.add({static_cast<uint32_t>(channel::EventKind::MidiOut), deltaFrames, channel::bitsOf(midi), 0});
 }
 
 }  // namespace enginehost

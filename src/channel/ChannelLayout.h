@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace channel {
 
@@ -80,6 +81,29 @@ enum class EventKind : uint32_t {
 };
 
 enum class ServiceKind : int32_t { MidiContext = 1, TransportNotifier = 2, MidiOut = 3 };
+
+// Floats travel in the 32-bit words of commands, events and the parameter
+// table as their bit pattern; MIDI messages as their four bytes in order.
+inline uint32_t bitsOf(float value)
+{
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+inline float floatOf(uint32_t bits)
+{
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+inline uint32_t bitsOf(const unsigned char* midi)
+{
+    uint32_t bits;
+    std::memcpy(&bits, midi, sizeof bits);
+    return bits;
+}
 
 struct EngineEvent {
     uint32_t kind;  //  0

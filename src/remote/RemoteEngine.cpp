@@ -17,6 +17,9 @@ namespace remote {
 
 namespace {
 
+using channel::bitsOf;
+using channel::floatOf;
+
 using channel::Request;
 
 // An engine host has this long to answer an ordinary request, and longer for
@@ -34,20 +37,6 @@ constexpr uint32_t defaultFrameCapacity = 4096;
 constexpr uint32_t commandCapacity = 4096;
 constexpr uint32_t eventCapacity = 4096;
 
-uint32_t bitsOf(float value)
-{
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
-float floatOf(uint32_t bits)
-{
-    float value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
 // A value the engine host sent as a double, as the float the engine gave:
 // one out of the float's range (never an engine's) is not converted blindly.
 float narrowed(double value)
@@ -56,6 +45,18 @@ float narrowed(double value)
         return value != value ? std::numeric_limits<float>::quiet_NaN() : 0.0f;
     return static_cast<float>(value);
 }
+
+// Holds a flag raised for as long as it lives.
+class RaisedFlag {
+public:
+    explicit RaisedFlag(bool& flag) : flag(flag) { flag = true; }
+    ~RaisedFlag() { flag = false; }
+    RaisedFlag(const RaisedFlag&) = delete;
+    RaisedFlag& operator=(const RaisedFlag&) = delete;
+
+private:
+    bool& flag;
+};
 
 // A name no other instance, process or earlier engine host uses.
 std::string freshChannelName()
@@ -99,11 +100,7 @@ RemoteEngine* RemoteEngine::launch(const LaunchSettings& settings, LaunchFailure
 
 LaunchFailure RemoteEngine::start()
 {
-    launching = true;
-    struct Done {
-        bool& flag;
-        ~Done() { flag = false; }
-    } done{launching};
+    const RaisedFlag raised(launching);
 
     stopEngineHost();
     channelName = freshChannelName();
@@ -239,11 +236,7 @@ void RemoteEngine::tell(const char* text) const
 
 void RemoteEngine::recover()
 {
-    restarting = true;
-    struct Done {
-        bool& flag;
-        ~Done() { flag = false; }
-    } done{restarting};
+    const RaisedFlag raised(restarting);
 
     const uint32_t now = GetTickCount();
     stopTimes.erase(
@@ -281,11 +274,7 @@ void RemoteEngine::recover()
 // A fresh engine is told what the host told the one that stopped.
 bool RemoteEngine::restore()
 {
-    launching = true;
-    struct Done {
-        bool& flag;
-        ~Done() { flag = false; }
-    } done{launching};
+    const RaisedFlag raised(launching);
 
     bool ok = true;
     if (rateSet)

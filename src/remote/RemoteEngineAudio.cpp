@@ -14,6 +14,9 @@ namespace remote {
 
 namespace {
 
+using channel::bitsOf;
+using channel::floatOf;
+
 // The processing thread looks at the answer this long before it sleeps on it:
 // an engine rendering a short block answers sooner than a wake-up takes.
 constexpr uint32_t answerSpinMicroseconds = 200;
@@ -22,13 +25,6 @@ constexpr uint32_t hangLimitMs = 2000;
 // A block's deadline in real time: four block lengths, within these bounds.
 constexpr uint32_t shortestDeadlineMs = 10;
 constexpr uint32_t longestDeadlineMs = 50;
-
-uint32_t bitsOf(const unsigned char* midi)
-{
-    uint32_t bits;
-    std::memcpy(&bits, midi, sizeof bits);
-    return bits;
-}
 
 // Marks the processing thread inside the channel for as long as it lives.
 class Busy {

@@ -42,11 +42,22 @@ protected:
     }
     void TearDown() override
     {
+        runner.reset();
+        effect.reset();
         stage.reset();
         setting.reset();
     }
 
     StagedEffect instantiate() { return StagedEffect(stage->instantiate(host.callback())); }
+
+    // The instance whose engine host is to stop, resumed at 64 frames.
+    void open(int32_t processLevel = kVstProcessLevelOffline)
+    {
+        effect.reset(new StagedEffect(instantiate()));
+        ASSERT_TRUE(*effect);
+        runner.reset(new BlockRunner(*effect, host));
+        runner->start(processLevel);
+    }
 
     // The trace lines about the engine host seen by `capture`.
     static int linesStarting(const DebugOutputCapture& capture, const std::string& start)
@@ -60,35 +71,34 @@ protected:
     std::unique_ptr<EngineProcessSetting> setting;
     std::unique_ptr<RemoteStage> stage;
     RecordingHost host;
+    std::unique_ptr<StagedEffect> effect;
+    std::unique_ptr<BlockRunner> runner;
 };
 
 TEST_F(EngineRecovery, AnEngineHostKilledMidRenderIsReplacedAtTheNextIdleCallSaidOnceAndTracedOnce)
 {
     shell_test::MessageBoxRecorder boxes(stage->module());
-    StagedEffect effect(instantiate());
-    ASSERT_TRUE(effect);
+    ASSERT_NO_FATAL_FAILURE(open());
     DebugOutputCapture capture;
-    BlockRunner runner(effect, host);
-    runner.start();
-    runner.block({{0x90, 60, 100, 0}});
-    runner.silentBlocks(3);
-    EXPECT_GT(peakOf(runner.output, 0, runner.output.size()), 0.1f);
+    runner->block({{0x90, 60, 100, 0}});
+    runner->silentBlocks(3);
+    EXPECT_GT(peakOf(runner->output, 0, runner->output.size()), 0.1f);
 
     const std::vector<DWORD> before = engineHostsOf();
     ASSERT_EQ(before.size(), 1u);
     ASSERT_TRUE(killProcess(before[0]));
-    const size_t killedAt = runner.output.size();
-    runner.silentBlocks(3);
-    EXPECT_EQ(peakOf(runner.output, killedAt, runner.output.size()), 0.0f);
+    const size_t killedAt = runner->output.size();
+    runner->silentBlocks(3);
+    EXPECT_EQ(peakOf(runner->output, killedAt, runner->output.size()), 0.0f);
 
-    effect.dispatch(effIdle);
+    effect->dispatch(effIdle);
     const std::vector<DWORD> after = engineHostsOf();
     ASSERT_EQ(after.size(), 1u);
     EXPECT_NE(after[0], before[0]);
-    const size_t restartedAt = runner.output.size();
-    runner.block({{0x90, 64, 100, 0}});
-    runner.silentBlocks(2);
-    EXPECT_GT(peakOf(runner.output, restartedAt, runner.output.size()), 0.1f);
+    const size_t restartedAt = runner->output.size();
+    runner->block({{0x90, 64, 100, 0}});
+    runner->silentBlocks(2);
+    EXPECT_GT(peakOf(runner->output, restartedAt, runner->output.size()), 0.1f);
 
     EXPECT_EQ(linesStarting(capture, "engine host stopped: the process ended"), 1);
     EXPECT_EQ(linesStarting(capture, "engine host started again, "), 1);
@@ -161,13 +171,10 @@ TEST_F(EngineRecovery, AfterACrashTheParametersAndTheStateAreAsJustBeforeIt)
 // thread; after about two seconds the engine host is ended and replaced.
 TEST_F(EngineRecovery, AnEngineHangingInItsRenderIsEndedAndTheAudioThreadNeverWaitsLong)
 {
-    StagedEffect effect(instantiate());
-    ASSERT_TRUE(effect);
+    ASSERT_NO_FATAL_FAILURE(open(kVstProcessLevelRealtime));
     DebugOutputCapture capture;
-    BlockRunner runner(effect, host);
-    runner.start(2);  // the real-time audio thread
-    runner.block({{0x90, 60, 100, 0}});
-    runner.block({{0x90, 101, 100, 0}});
+    runner->block({{0x90, 60, 100, 0}});
+    runner->block({{0x90, 101, 100, 0}});
     double longest = 0.0;
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
@@ -175,7 +182,7 @@ TEST_F(EngineRecovery, AnEngineHangingInItsRenderIsEndedAndTheAudioThreadNeverWa
     while (linesStarting(capture, "engine host stopped: no answer in time") == 0 && GetTickCount64() < end) {
         LARGE_INTEGER from, to;
         QueryPerformanceCounter(&from);
-        runner.block();
+        runner->block();
         QueryPerformanceCounter(&to);
         longest = std::max(longest, static_cast<double>(to.QuadPart - from.QuadPart) * 1000.0 / frequency.QuadPart);
         Sleep(1);
@@ -184,11 +191,11 @@ TEST_F(EngineRecovery, AnEngineHangingInItsRenderIsEndedAndTheAudioThreadNeverWa
     // A block's deadline is at most 50 ms; the wake-up adds little.
     EXPECT_LT(longest, 120.0);
 
-    effect.dispatch(effEditIdle);
-    const size_t restartedAt = runner.output.size();
-    runner.block({{0x90, 64, 100, 0}});
-    runner.silentBlocks(2);
-    EXPECT_GT(peakOf(runner.output, restartedAt, runner.output.size()), 0.1f);
+    effect->dispatch(effEditIdle);
+    const size_t restartedAt = runner->output.size();
+    runner->block({{0x90, 64, 100, 0}});
+    runner->silentBlocks(2);
+    EXPECT_GT(peakOf(runner->output, restartedAt, runner->output.size()), 0.1f);
     EXPECT_EQ(linesStarting(capture, "engine host started again, "), 1);
 }
 
@@ -211,21 +218,18 @@ TEST_F(EngineRecovery, AnEngineCrashingInItsSaveAnswersTheLastStateTheHostSaw)
 TEST_F(EngineRecovery, AnEngineThatKeepsCrashingIsGivenUpAfterThreeStopsUntilTheNextResume)
 {
     shell_test::MessageBoxRecorder boxes(stage->module());
-    StagedEffect effect(instantiate());
-    ASSERT_TRUE(effect);
+    ASSERT_NO_FATAL_FAILURE(open());
     DebugOutputCapture capture;
-    BlockRunner runner(effect, host);
-    runner.start();
     for (int crash = 0; crash < 4; ++crash) {
-        runner.block({{0x90, 100, 100, 0}});
-        effect.dispatch(effIdle);
+        runner->block({{0x90, 100, 100, 0}});
+        effect->dispatch(effIdle);
     }
     EXPECT_TRUE(engineHostsOf().empty());
-    const size_t givenUpAt = runner.output.size();
-    runner.block({{0x90, 60, 100, 0}});
-    effect.dispatch(effIdle);
-    runner.silentBlocks(2);
-    EXPECT_EQ(peakOf(runner.output, givenUpAt, runner.output.size()), 0.0f);
+    const size_t givenUpAt = runner->output.size();
+    runner->block({{0x90, 60, 100, 0}});
+    effect->dispatch(effIdle);
+    runner->silentBlocks(2);
+    EXPECT_EQ(peakOf(runner->output, givenUpAt, runner->output.size()), 0.0f);
     EXPECT_TRUE(engineHostsOf().empty());
 
     std::vector<shell_test::ShownMessage> messages = boxes.messages();
@@ -236,13 +240,13 @@ TEST_F(EngineRecovery, AnEngineThatKeepsCrashingIsGivenUpAfterThreeStopsUntilThe
     EXPECT_EQ(linesStarting(capture, "engine host stopped: "), 3);
     EXPECT_EQ(linesStarting(capture, "engine host not started again: 3 stops within a minute"), 1);
 
-    effect.dispatch(effMainsChanged, 0, 0);
-    effect.dispatch(effMainsChanged, 0, 1);
+    effect->dispatch(effMainsChanged, 0, 0);
+    effect->dispatch(effMainsChanged, 0, 1);
     EXPECT_EQ(engineHostsOf().size(), 1u);
-    const size_t resumedAt = runner.output.size();
-    runner.block({{0x90, 64, 100, 0}});
-    runner.silentBlocks(2);
-    EXPECT_GT(peakOf(runner.output, resumedAt, runner.output.size()), 0.1f);
+    const size_t resumedAt = runner->output.size();
+    runner->block({{0x90, 64, 100, 0}});
+    runner->silentBlocks(2);
+    EXPECT_GT(peakOf(runner->output, resumedAt, runner->output.size()), 0.1f);
 }
 
 // The committed private memory of this process, region by region (Wine's
@@ -278,10 +282,7 @@ DWORD handleCount()
 
 TEST_F(EngineRecovery, AHundredStopsAndRestartsLeaveHandlesAndMemoryFlat)
 {
-    StagedEffect effect(instantiate());
-    ASSERT_TRUE(effect);
-    BlockRunner runner(effect, host);
-    runner.start();
+    ASSERT_NO_FATAL_FAILURE(open());
     const int cycles = velmorant_test::emulated() ? 6 : 100;
     const int warmUp = std::min(10, cycles / 2);
     size_t memoryAfterWarmUp = 0;
@@ -294,17 +295,17 @@ TEST_F(EngineRecovery, AHundredStopsAndRestartsLeaveHandlesAndMemoryFlat)
         const std::vector<DWORD> hosts = engineHostsOf();
         ASSERT_EQ(hosts.size(), 1u) << "cycle " << cycle << ", first " << (hosts.empty() ? 0 : hosts[0]);
         killProcess(hosts[0]);
-        runner.block();
-        effect.dispatch(effIdle);
+        runner->block();
+        effect->dispatch(effIdle);
         // Every third stop within a minute is given up; a resume starts again.
         if (engineHostsOf().empty()) {
-            effect.dispatch(effMainsChanged, 0, 0);
-            effect.dispatch(effMainsChanged, 0, 1);
+            effect->dispatch(effMainsChanged, 0, 0);
+            effect->dispatch(effMainsChanged, 0, 1);
         }
-        runner.block({{0x90, 60, 100, 0}});
-        ASSERT_GT(peakOf(runner.output, runner.output.size() - 64, runner.output.size()), 0.05f)
+        runner->block({{0x90, 60, 100, 0}});
+        ASSERT_GT(peakOf(runner->output, runner->output.size() - 64, runner->output.size()), 0.05f)
             << "cycle " << cycle << ", engine hosts " << engineHostsOf().size();
-        runner.block({{0x80, 60, 0, 0}});
+        runner->block({{0x80, 60, 0, 0}});
     }
     const size_t grown = privateBytes() > memoryAfterWarmUp ? privateBytes() - memoryAfterWarmUp : 0;
     EXPECT_GT(handlesAfterWarmUp, 0u);

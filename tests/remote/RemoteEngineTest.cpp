@@ -346,14 +346,11 @@ TEST_F(RemoteEngine, AnEngineThatFailsToLoadInItsProcessIsReportedAsInTheHostsPr
 
 TEST_F(RemoteEngine, ReportsFromTheEnginesOwnThreadsReachTheHostAtAnIdleCall)
 {
-    EngineProcessSetting setting(1);
-    RemoteStage stage("RemoteTestEngine.dll");
-    RecordingHost host;
-    StagedEffect effect(stage.instantiate(host.callback()));
-    ASSERT_TRUE(effect);
-    BlockRunner runner(effect, host);
-    runner.start();
-    runner.block({{0x90, 103, 100, 0}});
+    OwnProcessInstance instance("RemoteTestEngine.dll");
+    ASSERT_TRUE(instance.effect);
+    StagedEffect& effect = instance.effect;
+    RecordingHost& host = instance.host;
+    instance.runner.block({{0x90, 103, 100, 0}});
     host.clear();
     const ULONGLONG end = GetTickCount64() + 5000;
     while (host.count(audioMasterAutomate) == 0 && GetTickCount64() < end) {
@@ -405,13 +402,12 @@ TEST_F(RemoteEngine, TheSettingIsTakenFromTheCurrentUserBeforeTheMachine)
 // trip, and handing the engine's MIDI out and reports to the host.
 TEST_F(RemoteEngine, TheRealTimePathsOfAnEngineInItsOwnProcessAllocateNothing)
 {
-    EngineProcessSetting setting(1);
-    RemoteStage stage("RemoteTestEngine.dll");
-    RecordingHost host;
-    StagedEffect effect(stage.instantiate(host.callback()));
-    ASSERT_TRUE(effect);
-    BlockRunner runner(effect, host);
-    runner.start(kVstProcessLevelRealtime);
+    OwnProcessInstance instance("RemoteTestEngine.dll", kVstProcessLevelRealtime);
+    ASSERT_TRUE(instance.effect);
+    StagedEffect& effect = instance.effect;
+    RemoteStage& stage = instance.stage;
+    BlockRunner& runner = instance.runner;
+    RecordingHost& host = instance.host;
     runner.block({{0x90, 102, 100, 0}});
     runner.silentBlocks(2);
 
@@ -494,17 +490,14 @@ private:
 // is woken at most once a block; the plug-in sleeps on the answer at most once.
 TEST_F(RemoteEngine, ABlockWakesTheEngineHostAtMostOnceAndSleepsOnTheAnswerAtMostOnce)
 {
-    EngineProcessSetting setting(1);
-    RemoteStage stage("RemoteTestEngine.dll");
-    RecordingHost host;
-    StagedEffect effect(stage.instantiate(host.callback()));
-    ASSERT_TRUE(effect);
-    BlockRunner runner(effect, host);
-    runner.start(kVstProcessLevelRealtime);
+    OwnProcessInstance instance("RemoteTestEngine.dll", kVstProcessLevelRealtime);
+    ASSERT_TRUE(instance.effect);
+    BlockRunner& runner = instance.runner;
     runner.block({{0x90, 60, 100, 0}});
-    ImportPatch setEventPatch(stage.module(), "SetEvent", reinterpret_cast<void*>(&countedSetEvent),
+    const HMODULE plugin = instance.stage.module();
+    ImportPatch setEventPatch(plugin, "SetEvent", reinterpret_cast<void*>(&countedSetEvent),
                               reinterpret_cast<void**>(&realSetEvent));
-    ImportPatch waitPatch(stage.module(), "WaitForMultipleObjects", reinterpret_cast<void*>(&countedWait),
+    ImportPatch waitPatch(plugin, "WaitForMultipleObjects", reinterpret_cast<void*>(&countedWait),
                           reinterpret_cast<void**>(&realWait));
     ASSERT_TRUE(setEventPatch.patched() && waitPatch.patched());
     const int blocks = 150;

@@ -198,6 +198,22 @@ private:
     VstTimeInfo time_{};
 };
 
+// An instance whose engine runs in its own process, resumed at 64 frames.
+struct OwnProcessInstance {
+    explicit OwnProcessInstance(const std::string& engineDll, int32_t processLevel = kVstProcessLevelOffline)
+        : stage(engineDll), effect(stage.instantiate(host.callback())), runner(effect, host)
+    {
+        if (effect)
+            runner.start(processLevel);
+    }
+
+    EngineProcessSetting setting{1};
+    RemoteStage stage;
+    velmorant_test::RecordingHost host;
+    velmorant_test::StagedEffect effect;
+    BlockRunner runner;
+};
+
 // The loudest sample of output[from, to).
 inline float peakOf(const std::vector<float>& output, size_t from, size_t to)
 {
