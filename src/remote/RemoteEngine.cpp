@@ -27,8 +27,8 @@ using channel::Request;
 constexpr uint32_t requestTimeoutMs = 10000;
 constexpr uint32_t stateTimeoutMs = 120000;
 // Starting a process and loading an engine may take much longer where 32-bit
-// programs are emulated (a minute per process start has been seen).
-constexpr uint32_t startTimeoutMs = 180000;
+// programs are emulated (a minute per process start, two and a half under load).
+constexpr uint32_t startTimeoutMs = 300000;
 // Stops within this window count toward giving up.
 constexpr uint32_t stopWindowMs = 60000;
 constexpr size_t stopsBeforeGivingUp = 3;

@@ -15,7 +15,6 @@
 #include "../host/HostTestSupport.h"
 #include "../shell/ShellTestSupport.h"
 #include "../support/DebugOutputCapture.h"
-#include "../support/Emulation.h"
 #include "RemoteTestSupport.h"
 
 using namespace remote_test;
@@ -283,8 +282,8 @@ DWORD handleCount()
 TEST_F(EngineRecovery, AHundredStopsAndRestartsLeaveHandlesAndMemoryFlat)
 {
     ASSERT_NO_FATAL_FAILURE(open());
-    const int cycles = velmorant_test::emulated() ? 6 : 100;
-    const int warmUp = std::min(10, cycles / 2);
+    const int cycles = 100;
+    const int warmUp = 10;
     size_t memoryAfterWarmUp = 0;
     DWORD handlesAfterWarmUp = 0;
     for (int cycle = 0; cycle < cycles; ++cycle) {

@@ -12,7 +12,6 @@
 #include "../host/HostTestSupport.h"
 #include "../support/AllocationCounters.h"
 #include "../shell/ShellTestSupport.h"
-#include "../support/Emulation.h"
 #include "RemoteTestSupport.h"
 
 using namespace remote_test;
@@ -223,7 +222,7 @@ TEST_F(RemoteEngine, SixteenInstancesEachWithItsEngineHostRenderAndLeaveNothingR
     EngineProcessSetting setting(1);
     RemoteStage stage("RemoteTestEngine.dll");
     RecordingHost host;
-    const int count = velmorant_test::emulated() ? 2 : 16;
+    const int count = 16;
     {
         std::vector<std::unique_ptr<StagedEffect>> effects;
         for (int i = 0; i < count; ++i) {
@@ -258,7 +257,7 @@ TEST_F(RemoteEngine, TheEngineHostEndsWhenThePlugInsProcessIsKilled)
     ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, scratch.path.c_str(),
                                &startup, &child));
     std::vector<DWORD> hosts;
-    const ULONGLONG end = GetTickCount64() + (velmorant_test::emulated() ? 300000 : 60000);
+    const ULONGLONG end = GetTickCount64() + 60000;
     while ((hosts = engineHostsOf(child.dwProcessId)).empty() && GetTickCount64() < end)
         Sleep(50);
     ASSERT_EQ(hosts.size(), 1u);
@@ -515,8 +514,7 @@ TEST_F(RemoteEngine, ABlockWakesTheEngineHostAtMostOnceAndSleepsOnTheAnswerAtMos
 // both block sizes, MIDI out and the saved state included.
 TEST_F(RemoteEngine, TheCommandLineHostRendersTheDemoPhraseBitIdenticallyInBothModes)
 {
-    const std::vector<int> blockSizes = velmorant_test::emulated() ? std::vector<int>{512} : std::vector<int>{64, 512};
-    for (int blockSize : blockSizes) {
+    for (int blockSize : {64, 512}) {
         ScratchFolder scratch;
         std::string reports[2];
         for (int own = 0; own < 2; ++own) {
