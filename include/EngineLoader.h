@@ -48,6 +48,11 @@ static_assert(sizeof(EngineLoader) == 24, "EngineLoader is 24 bytes");
 typedef void(__cdecl* CreatePluginSoftSynthProc)(EngineLoader* loader);
 typedef SoftSynth*(__cdecl* CreateSoftSynthProc)(int32_t flag, int32_t value);
 
+// What the plug-in puts in the record's createFlag and createValue, and so
+// hands to "CreateSoftSynth".
+constexpr uint8_t engineCreateFlag = 0;
+constexpr int32_t engineCreateValue = 128;
+
 // Optional export "SoftSynthSampleAccurate": answers 1 when the engine renders
 // the same samples whatever block sizes the host splits a run into (events at
 // the same sample positions), 0 or absent when it does not promise that.

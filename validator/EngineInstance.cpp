@@ -8,14 +8,15 @@ EngineInstance::EngineInstance(EngineModule& module, Factory factory) : hostServ
 {
     if (factory == Factory::Preferred && module.createPlugin != nullptr) {
         EngineLoader record = {};
-        record.createValue = 128;
+        record.createFlag = engineCreateFlag;
+        record.createValue = engineCreateValue;
         lastCall("CreatePluginSoftSynth(loader)");
         module.createPlugin(&record);
         engine = record.engine;
         hostLink = record.hostLink;
     } else if (module.createLegacy != nullptr) {
         lastCall("CreateSoftSynth(0, 128)");
-        engine = module.createLegacy(0, 128);
+        engine = module.createLegacy(engineCreateFlag, engineCreateValue);
     }
     if (engine == nullptr) {
         return;

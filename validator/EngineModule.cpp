@@ -3,18 +3,11 @@
 #include <windows.h>
 
 #include "ChildChannel.h"
+#include "module/ExportLookup.h"
 
 namespace validator {
 
-namespace {
-
-template <typename Proc>
-Proc findExport(void* module, const char* name)
-{
-    return reinterpret_cast<Proc>(reinterpret_cast<void (*)()>(GetProcAddress(static_cast<HMODULE>(module), name)));
-}
-
-}  // namespace
+using module::findExport;
 
 bool EngineModule::load(const std::string& path, std::string& error)
 {

@@ -26,8 +26,8 @@ Velmorant::Velmorant(HostCallback hostCallback)
         return;
 
     loader.name = nullptr;
-    loader.createFlag = 0;
-    loader.createValue = 128;
+    loader.createFlag = engineCreateFlag;
+    loader.createValue = engineCreateValue;
     remoteEngine = shell::loadEngine(loader);
     engine = loader.engine;
 
