@@ -29,6 +29,7 @@ constexpr uint32_t stateTimeoutMs = 120000;
 // Starting a process and loading an engine may take much longer where 32-bit
 // programs are emulated (a minute per process start, two and a half under load).
 constexpr uint32_t startTimeoutMs = 300000;
+constexpr int startAttempts = 3;
 // Stops within this window count toward giving up.
 constexpr uint32_t stopWindowMs = 60000;
 constexpr size_t stopsBeforeGivingUp = 3;
@@ -102,17 +103,25 @@ LaunchFailure RemoteEngine::start()
 {
     const RaisedFlag raised(launching);
 
-    stopEngineHost();
-    channelName = freshChannelName();
-    control.reset(new ControlChannel());
-    if (!control->create(channelName))
-        return LaunchFailure::FactoryFailed;
-    if (!process.start(settings.hostProgram, channelName))
-        return LaunchFailure::HostProgramFailed;
-    health.store(Alive);
+    // A process that ends before it answers at all never reached the engine:
+    // the system may fail to start one now and then (Wine has been seen to,
+    // mapping its shared page), so it is started again, up to three times.
+    Answer hello;
+    for (int attempt = 0; attempt < startAttempts && !hello.answered; ++attempt) {
+        stopEngineHost();
+        channelName = freshChannelName();
+        control.reset(new ControlChannel());
+        if (!control->create(channelName))
+            return LaunchFailure::FactoryFailed;
+        if (!process.start(settings.hostProgram, channelName))
+            return LaunchFailure::HostProgramFailed;
+        health.store(Alive);
+        hello = request(Request::Hello, 0, 0, 0, 0.0, nullptr, 0, nullptr, 0, startTimeoutMs);
+        if (!hello.answered && !hello.ended)
+            break;
+    }
 
     // An engine host of another version, or one answering garbage, is a failed engine.
-    const Answer hello = request(Request::Hello, 0, 0, 0, 0.0, nullptr, 0, nullptr, 0, startTimeoutMs);
     if (!hello.answered || hello.reply.results[0] != channel::protocolVersion ||
         hello.reply.results[1] != settings.hostBits) {
         stopEngineHost();
@@ -194,6 +203,7 @@ RemoteEngine::Answer RemoteEngine::request(Request code, int64_t arg0, int64_t a
         }
     }
     if (outcome == ControlChannel::Outcome::Ended) {
+        answer.ended = true;
         markStopped(texts::stopEnded);
     } else if (outcome == ControlChannel::Outcome::TimedOut) {
         process.kill();

@@ -124,6 +124,7 @@ private:
     // answer (it is then marked stopped); the reply's window is copied to `out`.
     struct Answer {
         bool answered = false;
+        bool ended = false;  // the engine host's process ended instead of answering
         channel::ControlReply reply{};
         uint32_t outBytes = 0;
     };
