@@ -108,6 +108,20 @@ Observed runTransportAndReports(bool ownProcess)
     return observed;
 }
 
+// Instantiating through the stage fails; the one message box shown says why.
+std::string onlyMessageOfAFailedInstantiation(RemoteStage& stage)
+{
+    shell_test::MessageBoxRecorder boxes(stage.module());
+    RecordingHost host;
+    StagedEffect effect(stage.instantiate(host.callback()));
+    EXPECT_FALSE(effect);
+    const std::vector<shell_test::ShownMessage> messages = boxes.messages();
+    EXPECT_EQ(messages.size(), 1u);
+    return messages.empty() ? std::string() : messages[0].text;
+}
+
+const char* const failedEngineText = "Cannot instantiate Zandoruvel2:\ninitialization faied!";
+
 TEST_F(RemoteEngine, TransportNewsMidiOutAndReportsComeAtTheSameBlocksInTheSameOrderAsInTheHostsProcess)
 {
     const Observed inProcess = runTransportAndReports(false);
@@ -297,13 +311,7 @@ TEST_F(RemoteEngine, AnEngineHostThatDoesNotAnswerIsAFailedEngine)
     char system[MAX_PATH] = {};
     GetSystemDirectoryA(system, MAX_PATH);
     ASSERT_TRUE(stage.stage(std::string(system) + "\\hostname.exe", ownEngineHost));
-    shell_test::MessageBoxRecorder boxes(stage.module());
-    RecordingHost host;
-    StagedEffect effect(stage.instantiate(host.callback()));
-    EXPECT_FALSE(effect);
-    const std::vector<shell_test::ShownMessage> messages = boxes.messages();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, "Cannot instantiate Zandoruvel2:\ninitialization faied!");
+    EXPECT_EQ(onlyMessageOfAFailedInstantiation(stage), failedEngineText);
 }
 
 TEST_F(RemoteEngine, AnEngineHostOfAnotherProtocolVersionIsAFailedEngineAndIsEnded)
@@ -311,13 +319,7 @@ TEST_F(RemoteEngine, AnEngineHostOfAnotherProtocolVersionIsAFailedEngineAndIsEnd
     EngineProcessSetting setting(1);
     RemoteStage stage("RemoteTestEngine.dll", false);
     ASSERT_TRUE(stage.stage("FakeEngineHost.exe", ownEngineHost));
-    shell_test::MessageBoxRecorder boxes(stage.module());
-    RecordingHost host;
-    StagedEffect effect(stage.instantiate(host.callback()));
-    EXPECT_FALSE(effect);
-    const std::vector<shell_test::ShownMessage> messages = boxes.messages();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, "Cannot instantiate Zandoruvel2:\ninitialization faied!");
+    EXPECT_EQ(onlyMessageOfAFailedInstantiation(stage), failedEngineText);
     EXPECT_TRUE(noEngineHostsWithin(5000));
 }
 
@@ -325,21 +327,11 @@ TEST_F(RemoteEngine, AnEngineThatFailsToLoadInItsProcessIsReportedAsInTheHostsPr
 {
     EngineProcessSetting setting(1);
     RemoteStage stage("ShellThrowingFactory.dll");
-    shell_test::MessageBoxRecorder boxes(stage.module());
-    RecordingHost host;
-    StagedEffect effect(stage.instantiate(host.callback()));
-    EXPECT_FALSE(effect);
-    std::vector<shell_test::ShownMessage> messages = boxes.messages();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, "Cannot instantiate Zandoruvel2:\ninitialization faied!");
+    EXPECT_EQ(onlyMessageOfAFailedInstantiation(stage), failedEngineText);
 
     RemoteStage missing("");
-    shell_test::MessageBoxRecorder missingBoxes(missing.module());
-    StagedEffect none(missing.instantiate(host.callback()));
-    EXPECT_FALSE(none);
-    messages = missingBoxes.messages();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, "Error loading the following executable:\n" + missing.enginePath());
+    EXPECT_EQ(onlyMessageOfAFailedInstantiation(missing),
+              "Error loading the following executable:\n" + missing.enginePath());
     EXPECT_TRUE(noEngineHostsWithin(5000));
 }
 
