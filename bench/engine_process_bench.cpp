@@ -7,10 +7,14 @@
 //   architecture's in-process figure, which the other build's copy of this
 //   program measures when given as --peer BIN (its bin folder);
 // - getParameter, and instantiating and closing an instance, in each mode;
-// - the engine host's memory.
+// - the engine host's memory;
+// - the floor under the real-time figure: a bare round trip to another
+//   process at the same pace (one event set each way, the other side asleep
+//   between blocks, as the engine host is), with nothing rendered.
 // Needs Velmorant.dll, VelmorantEngine.dll and the engine host beside it.
 //     engine_process_bench.exe [--peer OTHER_BIN] [--blocks N]
 //     engine_process_bench.exe --in-process-only   (figures for another copy)
+//     engine_process_bench.exe --answer PING PONG  (the floor's other side)
 #include <windows.h>
 
 #include <psapi.h>
@@ -214,6 +218,68 @@ void print(const char* title, const Figures& inProcess, const Figures& ownProces
     std::printf("  engine host memory      %12s %9.1f MB private\n", "", ownProcess.engineHostMegabytes);
 }
 
+// The floor's other side: waits on one event and sets the other, until a
+// second passes without a wake.
+int answerWakes(const char* pingName, const char* pongName)
+{
+    HANDLE ping = OpenEventA(SYNCHRONIZE, FALSE, pingName);
+    HANDLE pong = OpenEventA(EVENT_MODIFY_STATE, FALSE, pongName);
+    if (ping == nullptr || pong == nullptr)
+        return 1;
+    while (WaitForSingleObject(ping, 1000) == WAIT_OBJECT_0)
+        SetEvent(pong);
+    CloseHandle(ping);
+    CloseHandle(pong);
+    return 0;
+}
+
+// The median microseconds of a paced round trip through a copy of this
+// program (--answer), 64 frames of time apart: what Wine charges for one
+// wake each way.
+double wakeFloorMicroseconds()
+{
+    const std::string suffix = std::to_string(GetCurrentProcessId());
+    const std::string pingName = "VelmorantBenchPing" + suffix;
+    const std::string pongName = "VelmorantBenchPong" + suffix;
+    HANDLE ping = CreateEventA(nullptr, FALSE, FALSE, pingName.c_str());
+    HANDLE pong = CreateEventA(nullptr, FALSE, FALSE, pongName.c_str());
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string command = "\"" + std::string(self) + "\" --answer " + pingName + " " + pongName;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child = {};
+    double floor = 0.0;
+    if (ping != nullptr && pong != nullptr &&
+        CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child)) {
+        std::vector<double> times;
+        const double period = 64 / 44100.0;
+        double next = bench::now();
+        for (int round = 0; round < 600; ++round) {
+            next += period;
+            while (bench::now() < next) {
+            }
+            const double start = bench::now();
+            SetEvent(ping);
+            if (WaitForSingleObject(pong, 5000) != WAIT_OBJECT_0)
+                break;
+            if (round >= 100)
+                times.push_back((bench::now() - start) * 1e6);
+        }
+        floor = median(times);
+        CloseHandle(ping);
+        ping = nullptr;
+        WaitForSingleObject(child.hProcess, 5000);
+        CloseHandle(child.hThread);
+        CloseHandle(child.hProcess);
+    }
+    if (ping != nullptr)
+        CloseHandle(ping);
+    if (pong != nullptr)
+        CloseHandle(pong);
+    return floor;
+}
+
 // The other build's copy of this program, asked for its in-process figures.
 bool peerInProcess(const std::string& peer, int blocks, Figures& figures)
 {
@@ -269,6 +335,8 @@ int main(int argc, char** argv)
             blocks = std::max(100, std::atoi(argv[++i]));
         } else if (argument == "--in-process-only") {
             inProcessOnly = true;
+        } else if (argument == "--answer" && i + 2 < argc) {
+            return answerWakes(argv[i + 1], argv[i + 2]);
         }
     }
 
@@ -287,6 +355,7 @@ int main(int argc, char** argv)
     print((std::string("the ") + ownBits + " engine host (EngineProcess = 1), beside the engine in the host's process")
               .c_str(),
           inProcess, ownProcess);
+    std::printf("  floor: a bare round trip to another process at that pace %9.2f us\n", wakeFloorMicroseconds());
 
     if (!peer.empty()) {
         Figures peerInHost;
