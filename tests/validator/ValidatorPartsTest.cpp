@@ -174,18 +174,18 @@ TEST(ChildRunner, StartsAChildThatNeverGotGoingAgainAndThenReportsTheFailure)
     } children[] = {{besideTest("no-such-validator.exe"), "the child process does not start"},
                     {std::string(system) + "\\hostname.exe", "the child process ended with exit code"}};
     for (const auto& child : children) {
-        SCOPED_TRACE(child.program);
         ChildRunner runner(options, child.program);
         std::vector<std::string> heard;
         const std::vector<Verdict> verdicts =
             runner.run({"exports.factory"}, [&](const Verdict& verdict) { heard.push_back(verdict.name); });
-        ASSERT_EQ(verdicts.size(), 1u);
-        EXPECT_EQ(heard, std::vector<std::string>{"exports.factory"});
-        EXPECT_EQ(verdicts[0].status, Status::Fail);
-        EXPECT_EQ(verdicts[0].message.rfind(child.failure, 0), 0u) << verdicts[0].message;
-        ASSERT_EQ(verdicts[0].notes.size(), 2u);
+        ASSERT_EQ(verdicts.size(), 1u) << child.program;
+        EXPECT_EQ(heard, std::vector<std::string>{"exports.factory"}) << child.program;
+        EXPECT_EQ(verdicts[0].status, Status::Fail) << child.program;
+        EXPECT_EQ(verdicts[0].message.rfind(child.failure, 0), 0u) << child.program << ": " << verdicts[0].message;
+        ASSERT_EQ(verdicts[0].notes.size(), 2u) << child.program;
         for (const std::string& note : verdicts[0].notes)
-            EXPECT_EQ(note.rfind(std::string("started again after: ") + child.failure, 0), 0u) << note;
+            EXPECT_EQ(note.rfind(std::string("started again after: ") + child.failure, 0), 0u)
+                << child.program << ": " << note;
     }
 }
 

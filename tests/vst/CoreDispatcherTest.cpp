@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string>
 
 #include "VstTestSupport.h"
 
@@ -42,8 +43,8 @@ TEST(VstDispatcher, EveryOpcodeGivesTheDefaultAnswerWithoutAskingTheHost)
     for (const bool withHost : {false, true}) {
         for (const bool withBuffer : {false, true}) {
             for (int32_t opcode = -1; opcode <= 80; ++opcode) {
-                SCOPED_TRACE(testing::Message() << "opcode " << opcode << (withHost ? " host" : " no host")
-                                                << (withBuffer ? " buffer" : " null"));
+                const std::string where = "opcode " + std::to_string(opcode) + (withHost ? " host" : " no host") +
+                                          (withBuffer ? " buffer" : " null");
                 RecordingHost host;
                 DefaultEffect* effect = new DefaultEffect(withHost ? RecordingHost::callback() : nullptr);
                 EffectRecord* record = effect->getEffectRecord();
@@ -54,22 +55,22 @@ TEST(VstDispatcher, EveryOpcodeGivesTheDefaultAnswerWithoutAskingTheHost)
 
                 const intptr_t answer = dispatch(record, opcode, index, 0, withBuffer ? buffer : nullptr, 0.0f);
 
-                EXPECT_EQ(answer, defaultAnswer(opcode));
-                EXPECT_TRUE(host.requests().empty());
+                EXPECT_EQ(answer, defaultAnswer(opcode)) << where;
+                EXPECT_TRUE(host.requests().empty()) << where;
                 // The default text operations write an empty string;
                 // getSpeakerArrangement stores null in the place it is given.
                 const bool writesText = opcode >= effGetProgramName && opcode <= effGetParamName;
                 if (withBuffer && writesText) {
-                    EXPECT_EQ(buffer[0], '\0');
+                    EXPECT_EQ(buffer[0], '\0') << where;
                 }
                 const size_t firstUntouched = opcode == effGetSpeakerArrangement ? sizeof(void*) : writesText ? 1 : 0;
                 for (size_t i = firstUntouched; i < sizeof(buffer); ++i) {
-                    ASSERT_EQ(buffer[i], 0x55) << "byte " << i;
+                    ASSERT_EQ(buffer[i], 0x55) << where << ", byte " << i;
                 }
                 if (opcode == effClose) {
-                    EXPECT_EQ(DefaultEffect::destroyed(), before + 1);
+                    EXPECT_EQ(DefaultEffect::destroyed(), before + 1) << where;
                 } else {
-                    EXPECT_EQ(DefaultEffect::destroyed(), before);
+                    EXPECT_EQ(DefaultEffect::destroyed(), before) << where;
                     dispatch(record, effClose);
                 }
             }

@@ -120,22 +120,21 @@ const std::vector<RequestCase>& requestCases()
 TEST(VstHostRequest, EachRequestSendsItsArgumentsAndInterpretsTheAnswer)
 {
     for (const RequestCase& c : requestCases()) {
-        SCOPED_TRACE(c.name);
         RecordingHost host;
         host.answer(c.opcode, c.hostAnswer);
         DefaultEffect* effect = new DefaultEffect(RecordingHost::callback());
         EffectRecord* record = effect->getEffectRecord();
 
-        EXPECT_EQ(c.call(*effect), c.withHost);
+        EXPECT_EQ(c.call(*effect), c.withHost) << c.name;
 
-        ASSERT_EQ(host.requests().size(), 1u);
+        ASSERT_EQ(host.requests().size(), 1u) << c.name;
         const HostRequest& sent = host.requests()[0];
-        EXPECT_EQ(sent.effect, record);
-        EXPECT_EQ(sent.opcode, c.opcode);
-        EXPECT_EQ(sent.index, c.index);
-        EXPECT_EQ(sent.value, c.value);
-        EXPECT_EQ(sent.ptr, c.ptr);
-        EXPECT_EQ(sent.opt, c.opt);
+        EXPECT_EQ(sent.effect, record) << c.name;
+        EXPECT_EQ(sent.opcode, c.opcode) << c.name;
+        EXPECT_EQ(sent.index, c.index) << c.name;
+        EXPECT_EQ(sent.value, c.value) << c.name;
+        EXPECT_EQ(sent.ptr, c.ptr) << c.name;
+        EXPECT_EQ(sent.opt, c.opt) << c.name;
         dispatch(record, effClose);
     }
 }
@@ -143,13 +142,12 @@ TEST(VstHostRequest, EachRequestSendsItsArgumentsAndInterpretsTheAnswer)
 TEST(VstHostRequest, EachRequestWithoutAHostGivesItsNeutralAnswer)
 {
     for (const RequestCase& c : requestCases()) {
-        SCOPED_TRACE(c.name);
         RecordingHost host;  // present, but not the effect's callback
         DefaultEffect* effect = new DefaultEffect(nullptr);
 
-        EXPECT_EQ(c.call(*effect), c.withoutHost);
+        EXPECT_EQ(c.call(*effect), c.withoutHost) << c.name;
 
-        EXPECT_TRUE(host.requests().empty());
+        EXPECT_TRUE(host.requests().empty()) << c.name;
         dispatch(effect->getEffectRecord(), effClose);
     }
 }
