@@ -118,6 +118,7 @@ private:
     void stopEngineHost();
     bool mapAudio(uint32_t frameCapacity);
     uint32_t deadlineMs(int32_t frames) const;
+    uint32_t answerSpinMicroseconds(int32_t frames) const;
     void ensureAudio();
 
     // Requests on the control channel. False when the engine host did not

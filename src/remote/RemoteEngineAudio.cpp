@@ -17,9 +17,12 @@ namespace {
 using channel::bitsOf;
 using channel::floatOf;
 
-// The processing thread looks at the answer this long before it sleeps on it:
-// an engine rendering a short block answers sooner than a wake-up takes.
-constexpr uint32_t answerSpinMicroseconds = 200;
+// The processing thread looks at the answer for half a block's length, within
+// these bounds, before it sleeps on it. Sleeping costs a second wake-up, and
+// where waking the engine host alone takes tens of microseconds (Wine in a
+// virtual machine: 60 to 130) an answer rarely comes within a fixed 200.
+constexpr uint32_t shortestAnswerSpinMicroseconds = 200;
+constexpr uint32_t longestAnswerSpinMicroseconds = 1000;
 // Missing every deadline this long means the engine hangs: it is ended.
 constexpr uint32_t hangLimitMs = 2000;
 // A block's deadline in real time: four block lengths, within these bounds.
@@ -52,6 +55,16 @@ uint32_t RemoteEngine::deadlineMs(int32_t frames) const
     if (!(fourBlocks < static_cast<float>(longestDeadlineMs)))
         return longestDeadlineMs;
     return std::max(shortestDeadlineMs, static_cast<uint32_t>(fourBlocks));
+}
+
+uint32_t RemoteEngine::answerSpinMicroseconds(int32_t frames) const
+{
+    if (!(sampleRate > 0.0f) || frames <= 0)
+        return shortestAnswerSpinMicroseconds;
+    const float halfBlock = 500000.0f * static_cast<float>(frames) / sampleRate;
+    if (!(halfBlock < static_cast<float>(longestAnswerSpinMicroseconds)))
+        return longestAnswerSpinMicroseconds;
+    return std::max(shortestAnswerSpinMicroseconds, static_cast<uint32_t>(halfBlock));
 }
 
 void RemoteEngine::snapshotTime(channel::TimeSnapshot& time)
@@ -116,7 +129,7 @@ RemoteEngine::Trip RemoteEngine::roundTrip(channel::BlockKind kind, float** outp
     const uint32_t number = ++sent;
     channel::publish(head.requestSeq, number, head.hostWaiting, audio->requestEvent());
 
-    const channel::AwaitSettings settings{answerSpinMicroseconds, deadlineMs(frames), process.handle()};
+    const channel::AwaitSettings settings{answerSpinMicroseconds(frames), deadlineMs(frames), process.handle()};
     switch (channel::await(head.replySeq, number, head.pluginWaiting, audio->replyEvent(), settings)) {
     case channel::AwaitResult::Arrived:
         lateSince = 0;
