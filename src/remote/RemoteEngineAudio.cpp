@@ -19,8 +19,8 @@ using channel::floatOf;
 
 // The processing thread looks at the answer for half a block's length, within
 // these bounds, before it sleeps on it. Sleeping costs a second wake-up, and
-// where waking the engine host alone takes tens of microseconds (Wine in a
-// virtual machine: 60 to 130) an answer rarely comes within a fixed 200.
+// on a busy machine waking the engine host alone can take longer than 200 µs
+// (measured here with both processors taken: 60 to 300).
 constexpr uint32_t shortestAnswerSpinMicroseconds = 200;
 constexpr uint32_t longestAnswerSpinMicroseconds = 1000;
 // Missing every deadline this long means the engine hangs: it is ended.
