@@ -87,8 +87,8 @@ endfunction()
 
 # velmorant_joined_tests()
 #   i686: every suite of velmorant_test joined in one executable NAME.exe
-#   (NAME: VELMORANT_JOINED_TESTS), run by CTest as test NAME only where 32-bit Wine runs under qemu, where each
-#   process start costs about a minute: there the suites' own entries answer
+#   (NAME: VELMORANT_JOINED_TESTS), run by CTest as test NAME only where
+#   32-bit Wine runs under qemu, where each process start costs about a minute: there the suites' own entries answer
 #   77 without a start (VELMORANT_NOT_EMULATED), and NAME runs their cases in
 #   one process, with the environment the suites' entries set and every case
 #   they leave out left out. Natively NAME answers 77 (VELMORANT_ONLY_EMULATED)

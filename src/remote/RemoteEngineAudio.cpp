@@ -41,6 +41,19 @@ private:
     std::atomic<int>& flag;
 };
 
+// `scale` times a block's length in seconds (4000: four blocks in
+// milliseconds), within [shortest, longest]; `unknown` without a rate or block.
+uint32_t scaledBlockLength(int32_t frames, float sampleRate, float scale, uint32_t shortest, uint32_t longest,
+                           uint32_t unknown)
+{
+    if (!(sampleRate > 0.0f) || frames <= 0)
+        return unknown;
+    const float scaled = scale * static_cast<float>(frames) / sampleRate;
+    if (!(scaled < static_cast<float>(longest)))
+        return longest;
+    return std::max(shortest, static_cast<uint32_t>(scaled));
+}
+
 }  // namespace
 
 // An offline render waits for every block (silence there would be a wrong
@@ -49,22 +62,14 @@ uint32_t RemoteEngine::deadlineMs(int32_t frames) const
 {
     if (processMode.load(std::memory_order_relaxed) == SoftSynthModeOffline)
         return hangLimitMs;
-    if (!(sampleRate > 0.0f) || frames <= 0)
-        return longestDeadlineMs;
-    const float fourBlocks = 4000.0f * static_cast<float>(frames) / sampleRate;
-    if (!(fourBlocks < static_cast<float>(longestDeadlineMs)))
-        return longestDeadlineMs;
-    return std::max(shortestDeadlineMs, static_cast<uint32_t>(fourBlocks));
+    return scaledBlockLength(frames, sampleRate, 4000.0f, shortestDeadlineMs, longestDeadlineMs, longestDeadlineMs);
 }
 
+// Half a block's length in microseconds.
 uint32_t RemoteEngine::answerSpinMicroseconds(int32_t frames) const
 {
-    if (!(sampleRate > 0.0f) || frames <= 0)
-        return shortestAnswerSpinMicroseconds;
-    const float halfBlock = 500000.0f * static_cast<float>(frames) / sampleRate;
-    if (!(halfBlock < static_cast<float>(longestAnswerSpinMicroseconds)))
-        return longestAnswerSpinMicroseconds;
-    return std::max(shortestAnswerSpinMicroseconds, static_cast<uint32_t>(halfBlock));
+    return scaledBlockLength(frames, sampleRate, 500000.0f, shortestAnswerSpinMicroseconds,
+                             longestAnswerSpinMicroseconds, shortestAnswerSpinMicroseconds);
 }
 
 void RemoteEngine::snapshotTime(channel::TimeSnapshot& time)
